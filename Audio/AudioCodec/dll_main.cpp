@@ -1,0 +1,9 @@
+// Windows load entry: turn off per-thread notifications, always succeed.
+#ifdef _WIN32
+#include <windows.h>
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(instance);
+    return TRUE;
+}
+#endif

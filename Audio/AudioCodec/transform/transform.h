@@ -1,0 +1,22 @@
+// Sine-window MDCT of 960 coefficients over a 960-point DCT-IV and a
+// 480-point mixed-radix complex FFT.
+#pragma once
+#include <cstdint>
+
+constexpr int kFrameSamples = 960;
+
+// Rising half of the 1920-tap sine window, sin(pi (n + 0.5) / 1920).
+extern const float SineWindow[960];
+// e^(-2 pi i j / 480) as (re, im) pairs, j = 0 ... 479.
+extern const float FftTwiddle[960];
+
+// Builds the DCT-IV pre- and post-twiddles; run once per process.
+void InitDct4Tables();
+// Unnormalised DCT-IV of 960 points; input is read fully before output is written.
+void Dct4(const float* input, float* output, int length);
+// Forward 480-point DFT of complex (re, im) pairs; data is used as work space.
+void Fft480(float* data, float* output);
+// history: 1920 samples (previous frame, current frame); shifted after use.
+void MdctAnalysis(int16_t* history, float* coefficients);
+// overlap: the channel's 480-float overlap memory, read and replaced.
+void MdctSynthesis(const float* coefficients, float* overlap, float* output, int length);
