@@ -6,6 +6,7 @@
 #include "dremko.h"
 #include "interface/decoder_context.h"
 #include "interface/encoder_context.h"
+#include "interface/pcm.h"
 #include "transform/transform.h"
 
 namespace {
@@ -29,12 +30,7 @@ void InitDecoderChannel(CoreDecoderState* core) {
 void SynthesizeChannelFrame(const float* coefficients, float* overlap, int16_t* out) {
     float samples[kCoefficients];
     MdctSynthesis(coefficients, overlap, samples, kCoefficients);
-    for (int i = 0; i < kCoefficients; ++i) {
-        const float v = samples[i];
-        // Written so that a NaN also lands on a defined value.
-        const float held = v > -32768.0f ? (v < 32767.0f ? v : 32767.0f) : -32768.0f;
-        out[i] = static_cast<int16_t>(held);
-    }
+    ToPcm16(samples, out, kCoefficients);
 }
 
 // The first call only primes `last_good`; it delivers one silent frame.

@@ -1,0 +1,60 @@
+// The decoder's exported interface: hold-back, first-call silence, output.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "codec_session.h"
+#include "interface/decoder_context.h"
+#include "interface/pcm.h"
+#include "test_signals.h"
+
+namespace {
+
+TEST(DecoderInterface, ContextSizeAndNullContext) {
+    EXPECT_EQ(Dremko_SizeofDecoderContext(), 570240);
+    EXPECT_LE(sizeof(DremkoDecoderContext), 570240u);
+    EXPECT_EQ(Dremko_InitDecoderContext(nullptr, 0), 1);
+}
+
+TEST(DecoderInterface, InitSetsStreamModeFromTheOutputMode) {
+    DecoderSession dec = MakeDecoder(64000, 2, true);
+    auto* ctx = static_cast<DremkoDecoderContext*>(dec.ctx());
+    EXPECT_EQ(ctx->first_call, 1);
+    EXPECT_EQ(ctx->stream_stereo, 1);
+    EXPECT_EQ(ctx->stream_stereo_seen, 1);
+    EXPECT_EQ(ctx->copy_bits, 208);
+    EXPECT_EQ(ctx->noise_seeds[1], -1231213);
+    EXPECT_EQ(ctx->pending_loss, 0);
+    EXPECT_EQ(ctx->ring_count, 0);
+}
+
+TEST(DecoderInterface, FirstCallIsSilentThenOneFramePerPacket) {
+    for (bool stereo : {false, true}) {
+        const std::vector<int16_t> a = test_signals::Chords(12);
+        EncoderSession enc = MakeEncoder(stereo ? 128000 : 64000, stereo);
+        const auto packets = EncodeAll(enc, stereo ? test_signals::Planar(a, a) : a, stereo, 1);
+        DecoderSession dec = MakeDecoder(64000, 1, stereo);
+        const size_t frame = stereo ? 1920 : 960;
+        std::vector<int16_t> out(21 * frame, 1234);
+        int32_t delivered = -1;
+        Dremko_DecodeFrame(dec.ctx(), packets[0].data(), out.data(), 0, &delivered);
+        EXPECT_EQ(delivered, 1);
+        EXPECT_TRUE(std::all_of(out.begin(), out.begin() + static_cast<long>(frame), [](int16_t v) { return v == 0; }));
+        EXPECT_EQ(out[frame], 1234) << "the first call writes one frame only";
+        const DecodeResult rest = DecodeAll(dec, {packets.begin() + 1, packets.end()}, {}, stereo);
+        for (int32_t d : rest.delivered) EXPECT_EQ(d, 1);
+    }
+}
+
+TEST(DecoderInterface, PcmIsHeldToSixteenBitsAndTruncatedTowardZero) {
+    const float in[] = {1.9f, -1.9f, 0.5f, -0.5f, 40000.0f, -40000.0f, 32767.9f, -32768.9f,
+                        std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()};
+    const int16_t expected[] = {1, -1, 0, 0, 32767, -32768, 32767, -32768, -32768, 32767};
+    int16_t out[10];
+    ToPcm16(in, out, 10);
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(out[i], expected[i]) << "sample " << i;
+}
+
+}  // namespace
