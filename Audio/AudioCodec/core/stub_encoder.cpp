@@ -1,9 +1,7 @@
-// Temporary stand-in until the core tables and encoder land; delete when they do.
+// Temporary stand-in until the core encoder lands; delete when it does.
 #include <cstring>
 #include "core/core_encoder.h"
 #include "core/core_tables.h"
-#include "transform/transform.h"
-void InitCoreTables() { InitDct4Tables(); }
 int EncodeCoreFrame(CoreEncoderState* state, int32_t* frame_level, int, const float*, uint8_t* output) {
     ++state->frame_count;
     *frame_level = 0;
