@@ -1,0 +1,95 @@
+// Concealment: made-up frames keep the neighbours' magnitudes, shaped by the
+// length of the gap, and take random signs from four multiplicative
+// generators shared by both channels.
+#include "conceal/conceal.h"
+
+#include <cmath>
+
+namespace {
+
+constexpr int kCoefficients = 960;
+constexpr int kLowBand = 40;  // coefficients below 1 kHz, kept apart in a one-frame gap
+constexpr float kEdgeFactor = 0.9f;
+constexpr float kMiddleFactor = 0.4f;
+constexpr float kFadeFactor = 0.85f;
+constexpr float kLowBandFactor = 0.75f;
+
+bool HasMiddleFrames(int n) { return n >= 3 && n <= 6; }
+
+// Steps the generator of coefficient k (wrap-around multiply by 16807) and
+// tells whether the sign is +.
+bool StepSign(int32_t* seeds, int k) {
+    const uint32_t next = static_cast<uint32_t>(seeds[k & 3]) * 16807u;
+    seeds[k & 3] = static_cast<int32_t>(next);
+    return seeds[k & 3] > 0;
+}
+
+// 0.4 (|O| + |N|): the one magnitude spectrum of all middle frames of a gap of 3 ... 6.
+void MiddleMagnitude(const float* older, const float* newer, float* middle) {
+    for (int k = 0; k < kCoefficients; ++k) {
+        const float sum = std::fabs(older[k]) + std::fabs(newer[k]);
+        middle[k] = kMiddleFactor * sum;
+    }
+}
+
+void ScaleFrame(const float* from, float factor, float* frame) {
+    for (int k = 0; k < kCoefficients; ++k) frame[k] = factor * from[k];
+}
+
+// Frame i of a gap of n before its signs are drawn.
+void UnsignedFrame(const float* older, const float* newer, const float* middle, int n, int i, float* frame) {
+    if (n == 1) {
+        for (int k = 0; k < kLowBand; ++k) frame[k] = kLowBandFactor * older[k];
+        for (int k = kLowBand; k < kCoefficients; ++k) {
+            const float sum = std::fabs(older[k]) + std::fabs(newer[k]);
+            frame[k] = 0.5f * sum;
+        }
+    } else if (n >= 7) {
+        float fade = kFadeFactor;
+        for (int step = 0; step < i; ++step) fade = fade * kFadeFactor;
+        ScaleFrame(older, fade, frame);
+    } else if (i == 0) {
+        ScaleFrame(older, kEdgeFactor, frame);
+    } else if (i == n - 1) {
+        ScaleFrame(newer, kEdgeFactor, frame);
+    } else {
+        for (int k = 0; k < kCoefficients; ++k) frame[k] = middle[k];
+    }
+}
+
+// Makes n frames for each channel; coefficient k of a frame takes one sign
+// for all channels.
+void ConcealChannels(int32_t* seeds, const float* const* older, const float* const* newer, float* const* out,
+                     int channels, int n) {
+    float middle[2][kCoefficients];
+    if (HasMiddleFrames(n))
+        for (int ch = 0; ch < channels; ++ch) MiddleMagnitude(older[ch], newer[ch], middle[ch]);
+    for (int i = 0; i < n; ++i) {
+        for (int ch = 0; ch < channels; ++ch)
+            UnsignedFrame(older[ch], newer[ch], middle[ch], n, i, out[ch] + i * kCoefficients);
+        for (int k = 0; k < kCoefficients; ++k) {
+            if (StepSign(seeds, k)) continue;
+            for (int ch = 0; ch < channels; ++ch) {
+                float* value = out[ch] + i * kCoefficients + k;
+                *value = -*value;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+void ConcealFrames(int32_t* seeds, const float* older, const float* newer, int n, float* out) {
+    const float* const olders[1] = {older};
+    const float* const newers[1] = {newer};
+    float* const outs[1] = {out};
+    ConcealChannels(seeds, olders, newers, outs, 1, n);
+}
+
+void ConcealFramesStereo(int32_t* seeds, const float* older0, const float* newer0, float* out0, const float* older1,
+                         const float* newer1, float* out1, int n) {
+    const float* const olders[2] = {older0, older1};
+    const float* const newers[2] = {newer0, newer1};
+    float* const outs[2] = {out0, out1};
+    ConcealChannels(seeds, olders, newers, outs, 2, n);
+}
