@@ -1,0 +1,109 @@
+// Categorisation of a layer's regions and their sending order. Encoder and
+// decoder both run these on the decoded power indices, so every step here is
+// part of the frame format.
+#include "core/categorize.h"
+
+#include <algorithm>
+
+#include "core/core_tables.h"
+
+namespace {
+
+// Working categories may leave 0 ... 7 when a balancing step finds no region
+// to move; the expected bits of such a category are those of the nearest end.
+int32_t ExpectedBitsOf(int32_t category) { return ExpectedBits[std::clamp(category, 0, kCategories - 1)]; }
+
+int32_t InitialCategory(int32_t offset, int32_t power_index) {
+    return std::clamp((offset - power_index) >> 1, 0, kCategories - 1);
+}
+
+// The offset whose categories spend just over the budget less 32 bits.
+int32_t FindOffset(int regions, int available_bits, const int32_t* power_indices) {
+    int32_t offset = -32;
+    for (int32_t delta = 32; delta > 0; delta >>= 1) {
+        const int32_t trial = offset + delta;
+        int32_t bits = 0;
+        for (int r = 0; r < regions; ++r) bits += ExpectedBits[InitialCategory(trial, power_indices[r])];
+        if (bits >= available_bits - 32) offset = trial;
+    }
+    return offset;
+}
+
+// Region with H-category > 0 and the smallest offset - p - 2H, lowest region on ties.
+int FinerRegion(int regions, int32_t offset, const int32_t* power_indices, const int32_t* high) {
+    int32_t best_value = 99;
+    int best = 0;
+    for (int r = 0; r < regions; ++r) {
+        const int32_t value = offset - power_indices[r] - 2 * high[r];
+        if (high[r] > 0 && value < best_value) {
+            best_value = value;
+            best = r;
+        }
+    }
+    return best;
+}
+
+// Region with L-category < 7 and the largest offset - p - 2L, highest region on ties.
+int CoarserRegion(int regions, int32_t offset, const int32_t* power_indices, const int32_t* low) {
+    int32_t best_value = -99;
+    int best = 0;
+    for (int r = regions - 1; r >= 0; --r) {
+        const int32_t value = offset - power_indices[r] - 2 * low[r];
+        if (low[r] < kCategories - 1 && value > best_value) {
+            best_value = value;
+            best = r;
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+void Categorize(int regions, int available_bits, const int32_t* power_indices, int32_t* categories,
+                int32_t* balance_list) {
+    // Only five eighths of the base bits above 640 count.
+    if (regions == kBaseRegions && available_bits >= 641) available_bits = ((5 * available_bits - 3200) >> 3) + 640;
+
+    const int32_t offset = FindOffset(regions, available_bits, power_indices);
+    int32_t high[kRegions], low[kRegions];
+    int32_t high_bits = 0;
+    for (int r = 0; r < regions; ++r) {
+        high[r] = low[r] = InitialCategory(offset, power_indices[r]);
+        high_bits += ExpectedBits[high[r]];
+    }
+    int32_t low_bits = high_bits;
+
+    // Finer steps are stored downwards from the middle, coarser ones upwards,
+    // so the list runs from the finest change to the coarsest.
+    int32_t work[2 * kControlValues];
+    int high_pos = kControlValues, low_pos = kControlValues;
+    for (int step = 0; step < kControlValues - 1; ++step) {
+        if (high_bits + low_bits <= 2 * available_bits) {
+            const int r = FinerRegion(regions, offset, power_indices, high);
+            work[--high_pos] = r;
+            high_bits -= ExpectedBitsOf(high[r]);
+            --high[r];
+            high_bits += ExpectedBitsOf(high[r]);
+        } else {
+            const int r = CoarserRegion(regions, offset, power_indices, low);
+            work[low_pos++] = r;
+            low_bits -= ExpectedBitsOf(low[r]);
+            ++low[r];
+            low_bits += ExpectedBitsOf(low[r]);
+        }
+    }
+    for (int r = 0; r < regions; ++r) categories[r] = std::clamp(high[r], 0, kCategories - 1);
+    std::copy(work + high_pos, work + high_pos + kControlValues - 1, balance_list);
+}
+
+void SortRegionsByPower(const int32_t* power_indices, int regions, int32_t* region_numbers) {
+    int32_t power[kRegions];
+    std::copy(power_indices, power_indices + regions, power);
+    for (int i = 0; i < regions - 1; ++i) {
+        int best = i;
+        for (int j = i + 1; j < regions; ++j)
+            if (power[best] <= power[j]) best = j;
+        std::swap(power[i], power[best]);
+        std::swap(region_numbers[i], region_numbers[best]);
+    }
+}
