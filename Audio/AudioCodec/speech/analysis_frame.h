@@ -1,0 +1,13 @@
+// The windowed 256-sample frame of one analysis step and its power spectrum.
+#pragma once
+#include "speech/speech_detector.h"
+
+constexpr int kFrameLength = 2 * kHopSamples;
+
+// windowHalf[i] = sin(i pi / 128), i = 0 ... 63, the rising taper.
+void AnalysisFrame_BuildWindowHalf(float* windowHalf);
+// Frame x[0 ... 255], newest sample first, from the hop just ended and the one
+// before, tapered at both ends; then switches the half the next hop fills.
+void AnalysisFrame_Build(SpeechDetectorState* state, float* x);
+// power[k] = |X_k|^2 for k = 10 ... 101 of a forward-transformed frame, 0 elsewhere.
+void AnalysisFrame_PowerSpectrum(const float* spectrum, float* power);

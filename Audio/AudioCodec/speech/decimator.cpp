@@ -1,0 +1,66 @@
+// FIR decimator: only every factor-th output of the low-pass is computed.
+#include "speech/decimator.h"
+
+#include <array>
+#include <cstring>
+
+namespace {
+
+// Both filters are symmetric: the tables below give the first half, and the
+// second half mirrors it.
+template <size_t Half>
+constexpr std::array<float, 2 * Half> Mirrored(const std::array<float, Half>& half) {
+    std::array<float, 2 * Half> full{};
+    for (size_t i = 0; i < Half; ++i) {
+        full[i] = half[i];
+        full[2 * Half - 1 - i] = half[i];
+    }
+    return full;
+}
+
+constexpr std::array<float, 48> kHalf48k = {
+    -0.000244f, -0.00021f,  1e-05f,     0.000442f,  0.001045f,  0.001699f, 0.002224f,  0.002416f,
+    0.00211f,   0.001238f,  -0.000117f, -0.001714f, -0.003183f, -0.004107f, -0.004129f, -0.003068f,
+    -0.00101f,  0.001671f,  0.004358f,  0.006324f,  0.006911f,  0.005728f, 0.002802f,  -0.001355f,
+    -0.005813f, -0.009404f, -0.011007f, -0.009859f, -0.005818f, 0.000495f, 0.007743f,  0.014106f,
+    0.017691f,  0.017013f,  0.011452f,  0.00156f,   -0.010865f, -0.023002f, -0.031492f, -0.033111f,
+    -0.025491f, -0.00773f,  0.019242f,  0.052664f,  0.088312f,  0.121187f, 0.146404f,  0.160084f};
+
+constexpr std::array<float, 32> kHalf32k = {
+    -0.000403f, -0.000147f, 0.000807f,  0.002253f,  0.003436f,  0.003365f,  0.001446f,  -0.001916f,
+    -0.005189f, -0.006336f, -0.003996f, 0.001403f,  0.007378f,  0.010381f,  0.007765f,  -0.000303f,
+    -0.010207f, -0.016258f, -0.013706f, -0.001921f, 0.014179f,  0.025708f,  0.024163f,  0.006617f,
+    -0.021012f, -0.044825f, -0.048243f, -0.019732f, 0.040632f,  0.119161f,  0.192611f,  0.236924f};
+
+constexpr int kClearedInput = 1280;
+
+}  // namespace
+
+const std::array<float, 96> kDecimatorTaps48k = Mirrored(kHalf48k);
+const std::array<float, 64> kDecimatorTaps32k = Mirrored(kHalf32k);
+
+DecimatorState* Decimator_Create(DecimatorState* state, const float* coefficients, int32_t taps, int32_t factor) {
+    if (!state) return nullptr;
+    std::memset(state->history, 0, static_cast<size_t>(taps + kClearedInput) * sizeof(int16_t));
+    state->coefficients = coefficients;
+    state->taps = taps;
+    state->factor = factor;
+    return state;
+}
+
+void Decimator_Process(DecimatorState* state, const int16_t* input, int32_t count, int16_t* output) {
+    const int32_t taps = state->taps;
+    const float* c = state->coefficients;
+    int16_t* h = state->history;
+    std::memcpy(h + taps, input, static_cast<size_t>(count) * sizeof(int16_t));
+    for (int32_t j = 0; j < count / state->factor; ++j) {
+        const int16_t* x = h + j * state->factor;
+        float acc = 0.0f;
+        // Each product is exact in double; only the running sum is rounded.
+        for (int32_t i = 0; i < taps; ++i)
+            acc = static_cast<float>(static_cast<double>(acc) + static_cast<double>(x[i]) * c[taps - 1 - i]);
+        // No saturation: a result beyond the 16-bit range keeps its low 16 bits.
+        output[j] = static_cast<int16_t>(static_cast<int32_t>(acc));
+    }
+    std::memmove(h, h + count, static_cast<size_t>(taps) * sizeof(int16_t));
+}
