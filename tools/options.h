@@ -1,0 +1,37 @@
+// Command-line commands, their options and the parsing of both.
+#pragma once
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "loss.h"
+
+enum CommandBit : unsigned { kEncode = 1, kDecode = 2, kRoundtrip = 4, kInfo = 8, kDemo = 16 };
+
+struct CommandSpec {
+    const char* name;
+    unsigned bit;
+    const char* arguments;  // the file names it takes, for the usage line
+    int file_count;
+    const char* summary;
+};
+
+struct Options {
+    std::vector<std::string> files;
+    int bit_rate = 64000;  // per channel
+    int copies = 2;
+    int channels = 0;  // 0: as the input; 1: --mono; 2: --stereo
+    LossSettings loss;
+    std::string report_path;
+    bool original_rate = false;
+    std::string out_dir = "dremko-demo";
+    std::string demo_input;
+    bool help = false;
+};
+
+const CommandSpec* FindCommand(const std::string& name);
+// Parses argv[first ...] for the command; on a mistake fills `error`.
+bool ParseOptions(const CommandSpec& command, int argc, char** argv, int first, Options* options,
+                  std::string* error);
+void PrintCommandHelp(const CommandSpec& command, FILE* out);
+void PrintToolHelp(FILE* out);

@@ -1,0 +1,52 @@
+#include "pipeline.h"
+
+#include "audio_file.h"
+#include "fail.h"
+#include "output_file.h"
+#include "resample.h"
+
+bool LoadInput(const std::string& path, int channels, std::vector<int16_t>* pcm, Stream* stream, std::string* error) {
+    Audio audio;
+    if (!ReadAudio(path, &audio, error)) return false;
+    if (audio.channels > 2 && channels != 1)
+        return Fail(error, path + " has " + std::to_string(audio.channels) +
+                               " channels; add --mono to mix them down to one");
+    ConvertChannels(&audio, channels ? channels : audio.channels);
+    stream->channels = audio.channels;
+    stream->source_rate = static_cast<uint32_t>(audio.rate);
+    stream->source_frames = FrameCount(audio);
+    Audio converted;
+    if (!Resample(audio, kCodecRate, CodecFrames(stream->source_frames, stream->source_rate), &converted, error))
+        return false;
+    *pcm = ToPcm16(converted.samples);
+    return true;
+}
+
+void SetSource(const std::vector<int16_t>& pcm, int channels, Stream* stream) {
+    stream->channels = channels;
+    stream->source_rate = kCodecRate;
+    stream->source_frames = pcm.size() / channels;
+}
+
+bool DecodeWithLoss(const Stream& stream, const LossSettings& loss, std::vector<bool>* lost, Decoded* decoded,
+                    std::string* error) {
+    if (!MakeLossPattern(loss, stream.packets.size(), lost, error)) return false;
+    DecodeStream(stream, *lost, decoded);
+    return true;
+}
+
+bool SaveDecoded(const std::string& path, const Decoded& decoded, const Stream& stream, bool original_rate,
+                 std::string* error) {
+    Audio audio;
+    audio.rate = kCodecRate;
+    audio.channels = stream.channels;
+    audio.samples = FromPcm16(decoded.pcm);
+    if (!original_rate || stream.source_rate == kCodecRate) return WriteAudio(path, audio, error);
+    Audio restored;
+    return Resample(audio, static_cast<int>(stream.source_rate), stream.source_frames, &restored, error) &&
+           WriteAudio(path, restored, error);
+}
+
+bool SaveReport(const Report& report, const std::string& path, std::string* error) {
+    return path.empty() || WriteWholeFile(path, ReportJson(report), error);
+}

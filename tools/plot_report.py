@@ -1,0 +1,110 @@
+#!/usr/bin/python3
+"""Draws the input and decoded spectrograms of a dremko run, with its loss
+timeline, into a PNG.
+
+usage: tools/plot_report.py REPORT.json OUT.png
+
+REPORT.json is written by `dremko decode|roundtrip --report` or by
+`dremko demo`. Needs Debian's python3-numpy and python3-matplotlib; audio
+other than WAV also needs python3-soundfile.
+"""
+import json
+import os
+import sys
+import wave
+
+import matplotlib
+
+matplotlib.use("Agg")
+import matplotlib.pyplot as plt  # noqa: E402
+import numpy as np  # noqa: E402
+
+MARK_COLOURS = {"r": ("rebuilt from a copy", "tab:green"),
+                "c": ("concealed", "tab:orange"),
+                "m": ("muted", "tab:red")}
+
+
+def find(path, report_path):
+    """The path as written in the report, or the same file beside the report."""
+    if os.path.exists(path):
+        return path
+    beside = os.path.join(os.path.dirname(report_path), os.path.basename(path))
+    if os.path.exists(beside):
+        return beside
+    sys.exit(f"plot_report: cannot find {path}")
+
+
+def read_mono(path):
+    """Samples averaged over channels, and the sample rate."""
+    if path.lower().endswith(".wav"):
+        with wave.open(path) as w:
+            width = w.getsampwidth()
+            if width not in (2, 4):
+                sys.exit(f"plot_report: {path}: only 16- and 32-bit WAV can be read without python3-soundfile")
+            data = np.frombuffer(w.readframes(w.getnframes()), dtype=np.int16 if width == 2 else np.int32)
+            data = data.reshape(-1, w.getnchannels()) / float(2 ** (8 * width - 1))
+            return data.mean(axis=1), w.getframerate()
+    try:
+        import soundfile
+    except ImportError:
+        sys.exit(f"plot_report: reading {path} needs python3-soundfile (or convert it to WAV)")
+    data, rate = soundfile.read(path, always_2d=True)
+    return data.mean(axis=1), rate
+
+
+def spectrogram(axis, samples, rate, title):
+    # A floor far below any coded sound keeps digital silence off the log's -inf.
+    floor = 1e-7 * np.random.default_rng(0).standard_normal(len(samples))
+    axis.specgram(samples + floor, NFFT=1024, Fs=rate, noverlap=512, cmap="magma", vmin=-140, vmax=-20)
+    axis.set_ylabel("kHz")
+    axis.set_yticks(range(0, int(rate / 2) + 1, 4000))
+    axis.set_yticklabels([str(k // 1000) for k in range(0, int(rate / 2) + 1, 4000)])
+    axis.set_title(title, loc="left", fontsize=10)
+
+
+def timeline(axis, report):
+    marks = report.get("timeline", "")
+    start = report.get("timeline_start_s", 0.0)
+    seen = set()
+    for k, mark in enumerate(marks):
+        if mark not in MARK_COLOURS:
+            continue
+        label, colour = MARK_COLOURS[mark]
+        axis.axvspan(start + 0.02 * k, start + 0.02 * (k + 1), color=colour,
+                     label=None if mark in seen else label)
+        seen.add(mark)
+    lost = report.get("packets_lost", 0)
+    sent = report.get("packets_sent", 0)
+    axis.set_title(f"lost packets: {lost} of {sent}", loc="left", fontsize=10)
+    axis.set_yticks([])
+    axis.set_xlabel("seconds")
+    if seen:
+        axis.legend(loc="upper right", fontsize=8, ncol=3)
+
+
+def main():
+    if len(sys.argv) != 3:
+        sys.exit(__doc__.strip())
+    report_path, png_path = sys.argv[1], sys.argv[2]
+    with open(report_path) as f:
+        report = json.load(f)
+    source, source_rate = read_mono(find(report["input"], report_path))
+    decoded, decoded_rate = read_mono(find(report["output"], report_path))
+
+    figure, axes = plt.subplots(3, 1, figsize=(12, 8), sharex=True,
+                                gridspec_kw={"height_ratios": [4, 4, 1]})
+    spectrogram(axes[0], source, source_rate, f"input: {report['input']}")
+    quality = ""
+    if "snr_db" in report:
+        quality = f"  (SNR {report['snr_db']:.1f} dB, segmental SNR {report['segmental_snr_db']:.1f} dB)"
+    spectrogram(axes[1], decoded, decoded_rate,
+                f"decoded: {report['output']}, {report['total_kbps']:.1f} kbit/s, "
+                f"{report['copies']} copies{quality}")
+    timeline(axes[2], report)
+    axes[2].set_xlim(0, max(len(source) / source_rate, len(decoded) / decoded_rate))
+    figure.tight_layout()
+    figure.savefig(png_path, dpi=100)
+
+
+if __name__ == "__main__":
+    main()
