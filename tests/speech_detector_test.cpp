@@ -3,8 +3,10 @@
 // and the flag as the encoder reports it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "dremko.h"

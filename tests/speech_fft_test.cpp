@@ -2,6 +2,7 @@
 // against the cosine sum it stands for, and the analysis taper.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
