@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "fail.h"
 #include "output_file.h"
 
 namespace {
@@ -35,30 +36,18 @@ int FormatFor(const std::string& path) {
 bool ReadAudio(const std::string& path, Audio* audio, std::string* error) {
     // libsndfile's own message for a missing file is vaguer than the system's.
     FILE* probe = std::fopen(path.c_str(), "rb");
-    if (!probe) {
-        *error = "cannot read " + path + ": " + std::strerror(errno);
-        return false;
-    }
+    if (!probe) return Fail(error, "cannot read " + path + ": " + std::strerror(errno));
     std::fclose(probe);
     SF_INFO info{};
     SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (!file) {
-        *error = "cannot read " + path + ": " + sf_strerror(nullptr);
-        return false;
-    }
+    if (!file) return Fail(error, "cannot read " + path + ": " + sf_strerror(nullptr));
     audio->rate = info.samplerate;
     audio->channels = info.channels;
     audio->samples.assign(static_cast<size_t>(info.frames) * info.channels, 0.0f);
     const sf_count_t got = sf_readf_float(file, audio->samples.data(), info.frames);
     sf_close(file);
-    if (got != info.frames) {
-        *error = "cannot read " + path + ": the file ends early";
-        return false;
-    }
-    if (info.frames == 0) {
-        *error = "cannot read " + path + ": it holds no audio";
-        return false;
-    }
+    if (got != info.frames) return Fail(error, "cannot read " + path + ": the file ends early");
+    if (info.frames == 0) return Fail(error, "cannot read " + path + ": it holds no audio");
     return true;
 }
 
@@ -76,10 +65,7 @@ bool WriteAudio(const std::string& path, const Audio& audio, std::string* error)
     info.format = FormatFor(path);
     const std::string temporary = TemporaryPath(path);
     SNDFILE* file = sf_open(temporary.c_str(), SFM_WRITE, &info);
-    if (!file) {
-        *error = "cannot write " + path + ": " + sf_strerror(nullptr);
-        return false;
-    }
+    if (!file) return Fail(error, "cannot write " + path + ": " + sf_strerror(nullptr));
     const std::vector<int16_t> pcm = ToPcm16(audio.samples);
     const sf_count_t frames = static_cast<sf_count_t>(FrameCount(audio));
     const bool written = sf_writef_short(file, pcm.data(), frames) == frames;

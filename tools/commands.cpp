@@ -8,7 +8,6 @@
 #include "drk_file.h"
 #include "output_file.h"
 #include "pipeline.h"
-#include "quality.h"
 #include "report.h"
 
 namespace {
@@ -54,16 +53,11 @@ bool RunDecode(const Options& o, std::string* error) {
     const std::string& out = o.files[1];
     if (!CheckOutputs(out, "", o, error)) return false;
     Stream stream;
-    std::vector<bool> lost;
     Decoded decoded;
-    if (!ReadDrk(o.files[0], &stream, error) || !DecodeWithLoss(stream, o.loss, &lost, &decoded, error) ||
-        !SaveDecoded(out, decoded, stream, o.original_rate, error))
-        return false;
-    Report report = DescribeStream("decode", stream);
-    report.input = o.files[0];
-    report.output = out;
-    AddDecoding(lost, decoded, &report);
-    return Finish(&report, o, error);
+    Report report;
+    return ReadDrk(o.files[0], &stream, error) &&
+           DecodeToFile("decode", o.files[0], stream, o.loss, out, o.original_rate, &decoded, &report, error) &&
+           Finish(&report, o, error);
 }
 
 bool RunRoundtrip(const Options& o, std::string* error) {
@@ -71,17 +65,12 @@ bool RunRoundtrip(const Options& o, std::string* error) {
     if (!CheckOutputs(out, "", o, error)) return false;
     std::vector<int16_t> pcm;
     Stream stream;
-    std::vector<bool> lost;
     Decoded decoded;
-    if (!EncodeInput(o, &pcm, &stream, error) || !DecodeWithLoss(stream, o.loss, &lost, &decoded, error) ||
-        !SaveDecoded(out, decoded, stream, o.original_rate, error))
+    Report report;
+    if (!EncodeInput(o, &pcm, &stream, error) ||
+        !DecodeToFile("roundtrip", o.files[0], stream, o.loss, out, o.original_rate, &decoded, &report, error))
         return false;
-    Report report = DescribeStream("roundtrip", stream);
-    report.input = o.files[0];
-    report.output = out;
-    AddDecoding(lost, decoded, &report);
-    report.measured = true;
-    report.quality = MeasureQuality(pcm, decoded.pcm, stream.channels);
+    AddQuality(pcm, decoded, &report);
     return Finish(&report, o, error);
 }
 

@@ -63,7 +63,7 @@ void DecodeStream(const Stream& stream, const std::vector<bool>& lost, Decoded* 
     std::vector<int16_t> pcm;
     out->timeline.assign(packets, kMarkReceived);
     out->tally = FrameTally{};
-    int64_t stored = -1;    // the packet the decoder holds back
+    int64_t stored = -1;     // the packet the decoder holds back
     int64_t stored_gap = 0;  // packets lost just before it
     int64_t run = 0;         // packets lost since it
     Progress progress = StartProgress("decoding", packets);

@@ -54,15 +54,16 @@ double MeanBandDistance(const Quality& q) {
     return q.bands.empty() ? 0.0 : sum / q.bands.size();
 }
 
-void PrintRow(const char* label, const Report (&reports)[3], double (*value)(const Report&), const char* format) {
+void PrintRow(const char* label, const char* format, const double (&values)[3]) {
     std::printf("%-26s", label);
-    for (const Report& r : reports) std::printf(format, value(r));
+    for (double v : values) std::printf(format, v);
     std::printf("\n");
 }
 
-void PrintSummary(const Report (&r)[3], const LossSettings& loss, const std::string& out_dir) {
-    std::printf("\nDremkoCodec demo: %.1f s of %s, %d bit/s per channel\n", r[0].duration_s,
-                r[0].input.c_str(), kDemoBitRate);
+void PrintSummary(const Report (&r)[3], const Options& o, const LossSettings& loss) {
+    const std::string what = o.demo_input.empty() ? "built-in speech and music" : o.demo_input;
+    std::printf("\nDremkoCodec demo: %.1f s of %s, %d bit/s per channel\n", r[0].duration_s, what.c_str(),
+                kDemoBitRate);
     std::printf("loss: %g %% of packets in bursts of mean length %g (seed %u), the same packets in both lossy runs\n\n",
                 loss.percent, loss.burst, loss.seed);
     std::printf("%-26s", "");
@@ -70,17 +71,32 @@ void PrintSummary(const Report (&r)[3], const LossSettings& loss, const std::str
     std::printf("\n%-26s", "");
     for (const DemoRun& run : kRuns) std::printf("%14s", run.copies ? "with copies" : "no copies");
     std::printf("\n");
-    PrintRow("bit rate (kbit/s)", r, [](const Report& x) { return x.total_kbps; }, "%14.1f");
-    PrintRow("packets lost", r, [](const Report& x) { return double(x.packets_lost); }, "%14.0f");
-    PrintRow("frames rebuilt from copies", r, [](const Report& x) { return double(x.frames.rebuilt); }, "%14.0f");
-    PrintRow("frames concealed", r, [](const Report& x) { return double(x.frames.concealed); }, "%14.0f");
-    PrintRow("SNR (dB)", r, [](const Report& x) { return x.quality.snr_db; }, "%14.2f");
-    PrintRow("segmental SNR (dB)", r, [](const Report& x) { return x.quality.segmental_snr_db; }, "%14.2f");
-    PrintRow("spectral distance (dB)", r, [](const Report& x) { return MeanBandDistance(x.quality); }, "%14.2f");
+    double kbps[3], lost[3], rebuilt[3], concealed[3], snr[3], segmental[3], distance[3];
+    for (int i = 0; i < 3; ++i) {
+        kbps[i] = r[i].total_kbps;
+        lost[i] = r[i].packets_lost;
+        rebuilt[i] = r[i].frames.rebuilt;
+        concealed[i] = r[i].frames.concealed;
+        snr[i] = r[i].quality.snr_db;
+        segmental[i] = r[i].quality.segmental_snr_db;
+        distance[i] = MeanBandDistance(r[i].quality);
+    }
+    PrintRow("bit rate (kbit/s)", "%14.1f", kbps);
+    PrintRow("packets lost", "%14.0f", lost);
+    PrintRow("frames rebuilt from copies", "%14.0f", rebuilt);
+    PrintRow("frames concealed", "%14.0f", concealed);
+    PrintRow("SNR (dB)", "%14.2f", snr);
+    PrintRow("segmental SNR (dB)", "%14.2f", segmental);
+    PrintRow("spectral distance (dB)", "%14.2f", distance);
+    std::printf(
+        "\n%d copies cost %.1f kbit/s and rebuilt %d of the %d lost frames: SNR %.2f dB against %.2f dB "
+        "without them (%.2f dB without loss)\n",
+        r[0].copies, r[1].total_kbps - r[2].total_kbps, r[1].frames.rebuilt, r[1].packets_lost, r[1].quality.snr_db,
+        r[2].quality.snr_db, r[0].quality.snr_db);
     std::printf("\nfiles in %s: input, demo.drk, demo-no-copies.drk, decoded-*.wav, report-*.json\n",
-                out_dir.c_str());
-    std::printf("plot one run: tools/plot_report.py %s/report-loss-copies.json %s/loss-copies.png\n",
-                out_dir.c_str(), out_dir.c_str());
+                o.out_dir.c_str());
+    std::printf("plot one run: tools/plot_report.py %s/report-loss-copies.json %s/loss-copies.png\n", o.out_dir.c_str(),
+                o.out_dir.c_str());
 }
 
 }  // namespace
@@ -109,20 +125,13 @@ bool RunDemo(const Options& o, std::string* error) {
         const DemoRun& run = kRuns[i];
         const Stream& stream = run.copies ? with_copies : without_copies;
         const std::string output = o.out_dir + "/decoded-" + run.name + ".wav";
-        std::vector<bool> lost;
         Decoded decoded;
-        if (!DecodeWithLoss(stream, run.loss ? loss : LossSettings{}, &lost, &decoded, error) ||
-            !SaveDecoded(output, decoded, stream, true, error))
+        if (!DecodeToFile("demo", input, stream, run.loss ? loss : LossSettings{}, output, true, &decoded, &reports[i],
+                          error))
             return false;
-        Report& r = reports[i];
-        r = DescribeStream("demo", stream);
-        r.input = input;
-        r.output = output;
-        AddDecoding(lost, decoded, &r);
-        r.measured = true;
-        r.quality = MeasureQuality(pcm, decoded.pcm, stream.channels);
-        if (!SaveReport(r, o.out_dir + "/report-" + run.name + ".json", error)) return false;
+        AddQuality(pcm, decoded, &reports[i]);
+        if (!SaveReport(reports[i], o.out_dir + "/report-" + run.name + ".json", error)) return false;
     }
-    PrintSummary(reports, loss, o.out_dir);
+    PrintSummary(reports, o, loss);
     return true;
 }

@@ -20,8 +20,8 @@ struct Resonator {
 
 double Resonate(Resonator* r, double x, double centre_hz, double bandwidth_hz) {
     const double radius = std::exp(-kPi * bandwidth_hz / kRate);
-    const double y = (1.0 - radius) * x + 2.0 * radius * std::cos(2.0 * kPi * centre_hz / kRate) * r->y1 -
-                     radius * radius * r->y2;
+    const double y =
+        (1.0 - radius) * x + 2.0 * radius * std::cos(2.0 * kPi * centre_hz / kRate) * r->y1 - radius * radius * r->y2;
     r->y2 = r->y1;
     r->y1 = y;
     return y;

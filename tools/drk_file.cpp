@@ -39,7 +39,7 @@ bool CheckHeader(const std::string& data, Stream* s, uint64_t* packets, std::str
     const uint64_t version = GetLittleEndian(data, 4, 1);
     if (version != kDrkVersion)
         return Fail(why, "format version " + std::to_string(version) + " is not supported (this tool reads version " +
-                      std::to_string(kDrkVersion) + ")");
+                             std::to_string(kDrkVersion) + ")");
     s->channels = static_cast<int>(GetLittleEndian(data, 5, 1));
     if (s->channels != 1 && s->channels != 2)
         return Fail(why, "unsupported channel count " + std::to_string(s->channels));
@@ -58,7 +58,7 @@ bool CheckHeader(const std::string& data, Stream* s, uint64_t* packets, std::str
     const uint64_t expected = PacketsFor(CodecFrames(s->source_frames, s->source_rate));
     if (s->source_frames == 0 || *packets != expected)
         return Fail(why, "damaged header (" + std::to_string(*packets) + " packets for " +
-                      std::to_string(s->source_frames) + " sample frames)");
+                             std::to_string(s->source_frames) + " sample frames)");
     return true;
 }
 
@@ -110,10 +110,7 @@ bool WriteDrk(const std::string& path, const Stream& s, std::string* error) {
 
 bool ReadDrk(const std::string& path, Stream* stream, std::string* error) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        *error = "cannot read " + path + ": " + std::strerror(errno);
-        return false;
-    }
+    if (!in) return Fail(error, "cannot read " + path + ": " + std::strerror(errno));
     const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     uint64_t packets = 0;
     std::string why;

@@ -16,10 +16,7 @@ double Uniform(std::mt19937* rng) { return (*rng)() / 4294967296.0; }
 // Pattern characters: '.' or '0' received, 'x', 'X' or '1' lost; white space ignored.
 bool ReadPatternFile(const std::string& path, std::vector<bool>* marks, std::string* error) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        *error = "cannot read loss pattern " + path;
-        return false;
-    }
+    if (!in) return Fail(error, "cannot read loss pattern " + path);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     int line = 1;
     int column = 0;
@@ -31,15 +28,12 @@ bool ReadPatternFile(const std::string& path, std::vector<bool>* marks, std::str
         } else if (c == '.' || c == '0' || c == 'x' || c == 'X' || c == '1') {
             marks->push_back(c != '.' && c != '0');
         } else if (!std::isspace(static_cast<unsigned char>(c))) {
-            *error = "loss pattern " + path + ": stray character at line " + std::to_string(line) + ", column " +
-                     std::to_string(column) + " (use '.' or '0' for received, 'x' or '1' for lost)";
-            return false;
+            return Fail(error, "loss pattern " + path + ": stray character at line " + std::to_string(line) +
+                                   ", column " + std::to_string(column) +
+                                   " (use '.' or '0' for received, 'x' or '1' for lost)");
         }
     }
-    if (marks->empty()) {
-        *error = "loss pattern " + path + " marks no packet";
-        return false;
-    }
+    if (marks->empty()) return Fail(error, "loss pattern " + path + " marks no packet");
     return true;
 }
 

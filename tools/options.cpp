@@ -154,8 +154,8 @@ bool ParseOptions(const CommandSpec& command, int argc, char** argv, int first, 
         for (const OptionSpec& s : kOptions)
             if (arg == s.name && (s.commands & command.bit)) spec = &s;
         if (!spec)
-            return Fail(error, "unknown option " + arg + " for " + command.name + " (see dremko " + command.name +
-                                   " --help)");
+            return Fail(error,
+                        "unknown option " + arg + " for " + command.name + " (see dremko " + command.name + " --help)");
         if (!spec->value) {
             if (has_value) return Fail(error, arg + " takes no value");
             mono |= arg == "--mono";
@@ -183,8 +183,9 @@ void PrintCommandHelp(const CommandSpec& command, FILE* out) {
 }
 
 void PrintToolHelp(FILE* out) {
-    std::fprintf(out, "usage: dremko COMMAND [arguments] [options]\n\nDremkoCodec, full-band speech and audio "
-                      "coding at 48 to 64 kbit/s per channel.\n\ncommands:\n");
+    std::fprintf(out,
+                 "usage: dremko COMMAND [arguments] [options]\n\nDremkoCodec, full-band speech and audio "
+                 "coding at 48 to 64 kbit/s per channel.\n\ncommands:\n");
     for (const CommandSpec& c : kCommands) std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
     std::fprintf(out, "\n'dremko COMMAND --help' tells more; 'dremko --version' gives the version.\n");
 }

@@ -31,7 +31,6 @@ struct Options {
 
 const CommandSpec* FindCommand(const std::string& name);
 // Parses argv[first ...] for the command; on a mistake fills `error`.
-bool ParseOptions(const CommandSpec& command, int argc, char** argv, int first, Options* options,
-                  std::string* error);
+bool ParseOptions(const CommandSpec& command, int argc, char** argv, int first, Options* options, std::string* error);
 void PrintCommandHelp(const CommandSpec& command, FILE* out);
 void PrintToolHelp(FILE* out);

@@ -9,8 +9,8 @@ bool LoadInput(const std::string& path, int channels, std::vector<int16_t>* pcm,
     Audio audio;
     if (!ReadAudio(path, &audio, error)) return false;
     if (audio.channels > 2 && channels != 1)
-        return Fail(error, path + " has " + std::to_string(audio.channels) +
-                               " channels; add --mono to mix them down to one");
+        return Fail(error,
+                    path + " has " + std::to_string(audio.channels) + " channels; add --mono to mix them down to one");
     ConvertChannels(&audio, channels ? channels : audio.channels);
     stream->channels = audio.channels;
     stream->source_rate = static_cast<uint32_t>(audio.rate);
@@ -28,12 +28,7 @@ void SetSource(const std::vector<int16_t>& pcm, int channels, Stream* stream) {
     stream->source_frames = pcm.size() / channels;
 }
 
-bool DecodeWithLoss(const Stream& stream, const LossSettings& loss, std::vector<bool>* lost, Decoded* decoded,
-                    std::string* error) {
-    if (!MakeLossPattern(loss, stream.packets.size(), lost, error)) return false;
-    DecodeStream(stream, *lost, decoded);
-    return true;
-}
+namespace {
 
 bool SaveDecoded(const std::string& path, const Decoded& decoded, const Stream& stream, bool original_rate,
                  std::string* error) {
@@ -45,6 +40,21 @@ bool SaveDecoded(const std::string& path, const Decoded& decoded, const Stream& 
     Audio restored;
     return Resample(audio, static_cast<int>(stream.source_rate), stream.source_frames, &restored, error) &&
            WriteAudio(path, restored, error);
+}
+
+}  // namespace
+
+bool DecodeToFile(const std::string& command, const std::string& input, const Stream& stream, const LossSettings& loss,
+                  const std::string& output, bool original_rate, Decoded* decoded, Report* report, std::string* error) {
+    std::vector<bool> lost;
+    if (!MakeLossPattern(loss, stream.packets.size(), &lost, error)) return false;
+    DecodeStream(stream, lost, decoded);
+    if (!SaveDecoded(output, *decoded, stream, original_rate, error)) return false;
+    *report = DescribeStream(command, stream);
+    report->input = input;
+    report->output = output;
+    AddDecoding(lost, *decoded, report);
+    return true;
 }
 
 bool SaveReport(const Report& report, const std::string& path, std::string* error) {

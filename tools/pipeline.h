@@ -15,10 +15,10 @@
 bool LoadInput(const std::string& path, int channels, std::vector<int16_t>* pcm, Stream* stream, std::string* error);
 // Describes 48 kHz 16-bit audio as the original of a stream.
 void SetSource(const std::vector<int16_t>& pcm, int channels, Stream* stream);
-bool DecodeWithLoss(const Stream& stream, const LossSettings& loss, std::vector<bool>* lost, Decoded* decoded,
-                    std::string* error);
-// Writes decoded audio at 48 kHz, or at the original's rate and length.
-bool SaveDecoded(const std::string& path, const Decoded& decoded, const Stream& stream, bool original_rate,
-                 std::string* error);
+// Decodes the stream through the loss and writes the audio to `output` (at
+// 48 kHz, or at the original's rate and length); `report` describes the run
+// of `command` from `input`, and `decoded` keeps the samples.
+bool DecodeToFile(const std::string& command, const std::string& input, const Stream& stream, const LossSettings& loss,
+                  const std::string& output, bool original_rate, Decoded* decoded, Report* report, std::string* error);
 // Writes the report as JSON when a path is given.
 bool SaveReport(const Report& report, const std::string& path, std::string* error);

@@ -62,6 +62,11 @@ void AddDecoding(const std::vector<bool>& lost, const Decoded& decoded, Report* 
     r->timeline = decoded.timeline;
 }
 
+void AddQuality(const std::vector<int16_t>& input, const Decoded& decoded, Report* r) {
+    r->measured = true;
+    r->quality = MeasureQuality(input, decoded.pcm, r->channels);
+}
+
 void PrintReport(const Report& r, FILE* out) {
     if (!r.input.empty()) std::fprintf(out, "input        %s\n", r.input.c_str());
     if (!r.output.empty()) std::fprintf(out, "output       %s\n", r.output.c_str());
@@ -69,8 +74,8 @@ void PrintReport(const Report& r, FILE* out) {
                  r.channels == 2 ? "stereo" : "mono");
     std::fprintf(out, "bit rate     %d bit/s per channel, %d %s, %d-byte packets: %.1f kbit/s in all\n", r.bit_rate,
                  r.copies, r.copies == 1 ? "copy" : "copies", r.packet_bytes, r.total_kbps);
-    std::fprintf(out, "encoder      speech in %.0f %% of frames, level %d to %d\n", 100.0 * r.speech_share,
-                 r.level_min, r.level_max);
+    std::fprintf(out, "encoder      speech in %.0f %% of frames, level %d to %d\n", 100.0 * r.speech_share, r.level_min,
+                 r.level_max);
     if (r.decoded) {
         std::fprintf(out, "packets      %d sent, %d lost (%.1f %%)\n", r.packets, r.packets_lost,
                      r.packets ? 100.0 * r.packets_lost / r.packets : 0.0);

@@ -36,5 +36,7 @@ struct Report {
 
 Report DescribeStream(const std::string& command, const Stream& stream);
 void AddDecoding(const std::vector<bool>& lost, const Decoded& decoded, Report* report);
+// Measures the decoded audio against the 48 kHz 16-bit input it was coded from.
+void AddQuality(const std::vector<int16_t>& input, const Decoded& decoded, Report* report);
 void PrintReport(const Report& report, FILE* out);
 std::string ReportJson(const Report& report);

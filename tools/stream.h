@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <vector>
 
-constexpr int kCodecRate = 48000;    // the codec works at 48 kHz only
-constexpr int kFrameSamples = 960;   // 20 ms per channel
+constexpr int kCodecRate = 48000;   // the codec works at 48 kHz only
+constexpr int kFrameSamples = 960;  // 20 ms per channel
 constexpr int kPacketsPerSecond = 50;
-constexpr int kCopyBytes = 26;       // one redundant copy: the base layer of an older frame
+constexpr int kCopyBytes = 26;  // one redundant copy: the base layer of an older frame
 constexpr int kMaxCopies = 4;
-constexpr int kMinBitRate = 48000;   // per channel
+constexpr int kMinBitRate = 48000;  // per channel
 constexpr int kMaxBitRate = 64000;
 constexpr int kMaxPacketBytes = 2 * (kMaxBitRate / 400 + kMaxCopies * kCopyBytes);  // 528
 // The decoder hands out a silent frame first and the transform lags one
@@ -23,8 +23,8 @@ struct Packet {
 
 struct Stream {
     int channels = 1;
-    int bit_rate = kMaxBitRate;  // per channel, bit/s
-    int copies = 0;              // redundant copies per channel and packet
+    int bit_rate = kMaxBitRate;         // per channel, bit/s
+    int copies = 0;                     // redundant copies per channel and packet
     uint32_t source_rate = kCodecRate;  // sample rate of the original audio
     uint64_t source_frames = 0;         // length of the original audio, in sample frames
     std::vector<Packet> packets;

@@ -54,9 +54,9 @@ TEST_F(CliTest, DemoRunsWithoutArgumentsAndShowsWhatCopiesBuy) {
     const Result r = RunDremko(dir_, "demo");
     ASSERT_EQ(r.status, 0) << r.err;
     const fs::path out = dir_ / "dremko-demo";
-    for (const char* file : {"input.wav", "demo.drk", "demo-no-copies.drk", "decoded-clean.wav",
-                             "decoded-loss-copies.wav", "decoded-loss-no-copies.wav", "report-clean.json",
-                             "report-loss-copies.json", "report-loss-no-copies.json"})
+    for (const char* file :
+         {"input.wav", "demo.drk", "demo-no-copies.drk", "decoded-clean.wav", "decoded-loss-copies.wav",
+          "decoded-loss-no-copies.wav", "report-clean.json", "report-loss-copies.json", "report-loss-no-copies.json"})
         EXPECT_TRUE(fs::exists(out / file)) << file;
     EXPECT_NE(r.out.find("frames rebuilt from copies"), std::string::npos) << r.out;
 
