@@ -1,0 +1,16 @@
+# Cross-compiles for 64-bit Windows with the MinGW-w64 GCC toolchain
+# (Debian: gcc-mingw-w64-x86-64, g++-mingw-w64-x86-64).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(DREMKO_MINGW_PREFIX x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${DREMKO_MINGW_PREFIX}-gcc)
+set(CMAKE_CXX_COMPILER ${DREMKO_MINGW_PREFIX}-g++)
+set(CMAKE_RC_COMPILER ${DREMKO_MINGW_PREFIX}-windres)
+
+# Libraries and headers come from the MinGW sysroot only; programs from the host.
+set(CMAKE_FIND_ROOT_PATH /usr/${DREMKO_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
