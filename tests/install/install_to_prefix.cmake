@@ -3,6 +3,7 @@
 # and the pkg-config and CMake package files.
 include(${CMAKE_CURRENT_LIST_DIR}/run_checked.cmake)
 
+unset(ENV{DESTDIR})  # everything goes under the scratch prefix
 file(REMOVE_RECURSE ${PREFIX})
 run_checked(out ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX} --config ${CONFIG})
 
