@@ -1,0 +1,187 @@
+// The core frame decoder: bit accounting per layer, envelopes,
+// categorisation, the layers' vectors, the high-band noise and the frame checks.
+#include "core/core_decoder.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "core/categorize.h"
+#include "core/layer_decoder.h"
+
+namespace {
+
+constexpr int kCoefficientCount = 960;
+constexpr int kSplitIndexBits = 3;
+constexpr int kRegion0Bits = 5;
+constexpr int kRegion0Offset = 7;
+constexpr int kControlBits = 5;
+constexpr int kLastPowerCodeRow = 12;
+constexpr int kZeroDifferenceIndex = 12;  // code index of a power difference of 0
+// The extension layer is read only from frames of at least this many bits;
+// shorter frames leave its band at 0.
+constexpr int kExtensionMinFrameBits = 560;
+constexpr int kHighBandStart = kBaseRegions * kRegionSize;
+constexpr int kHighBandLength = kExtRegions * kRegionSize;
+constexpr int kNoBitsCategory = 7;
+
+// Process-wide copy of an odd-length (or empty) frame.
+uint8_t FrameScratch[kCoreFrameBytes];
+
+// The frame length in whole bytes' bits, held to 0 ... 1280.
+int HeldFrameBits(int frame_bits) {
+    if (frame_bits < 0) return 0;
+    if (frame_bits > kCoreFrameBits) return kCoreFrameBits;
+    return frame_bits & ~7;
+}
+
+// The frame as complete 16-bit words. An odd byte count gets a copy of its
+// last byte appended. A frame without a byte reads as zeros, which decodes
+// as faint noise (power index -7) in the base band and silence above.
+const uint8_t* FrameWords(const uint8_t* frame, int bytes) {
+    if (bytes == 0) {
+        FrameScratch[0] = FrameScratch[1] = 0;
+        return FrameScratch;
+    }
+    if (bytes % 2 == 0) return frame;
+    std::memcpy(FrameScratch, frame, static_cast<size_t>(bytes));
+    FrameScratch[bytes] = frame[bytes - 1];
+    return FrameScratch;
+}
+
+// Damaged frames can drive a power index past either end of the standard
+// deviation table; lookups use the nearest entry, the index itself is kept.
+float RegionAmplitude(int32_t power_index) {
+    int32_t i = power_index + kPowerIndexOffset;
+    if (i < 0) i = 0;
+    if (i > 63) i = 63;
+    return StandardDeviation[i];
+}
+
+// Power indices of regions first ... last from their difference codes; a
+// difference whose code is not complete within the bits available is 0.
+void DecodePowerDifferences(CoreDecoderState* state, int first, int last, int32_t* available, int32_t* budget) {
+    int32_t* p = state->power_index;
+    for (int r = first; r <= last; ++r) {
+        const int row = r - 1 < kLastPowerCodeRow ? r - 1 : kLastPowerCodeRow;
+        const int32_t before = *available;
+        const int index = ReadTreeCode(&state->reader, PowerCodeTree[row], available);
+        *budget -= before - *available;
+        p[r] = p[r - 1] + (index < 0 ? kZeroDifferenceIndex : index) - kZeroDifferenceIndex;
+        state->sigma[r] = RegionAmplitude(p[r]);
+    }
+}
+
+void DecodeBaseEnvelope(CoreDecoderState* state) {
+    state->power_index[0] = ReadBits(&state->reader, kRegion0Bits) - kRegion0Offset;
+    state->sigma[0] = RegionAmplitude(state->power_index[0]);
+    state->base_available -= kRegion0Bits;
+    state->base_budget -= kRegion0Bits;
+    DecodePowerDifferences(state, 1, kBaseRegions - 1, &state->base_available, &state->base_budget);
+}
+
+void DecodeExtEnvelope(CoreDecoderState* state) {
+    DecodePowerDifferences(state, kBaseRegions, kRegions - 1, &state->ext_available, &state->ext_budget);
+}
+
+// 1.0, or 0.7 when regions 0 ... 8 hold most of the base layer's power.
+float NoiseGain(const int32_t* power_index) {
+    double low = 0.0, high = 0.0;
+    for (int r = 0; r < 9; ++r) low += std::ldexp(1.0, power_index[r]);
+    for (int r = 9; r < kBaseRegions; ++r) high += std::ldexp(1.0, power_index[r]);
+    return 0.7 * low < high ? 1.0f : 0.7f;
+}
+
+// Sorts a layer's regions into sending order, reads its control value and
+// categorises it. Returns false, reading nothing, when fewer bits than the
+// control value remain.
+bool ReadLayerCategories(CoreDecoderState* state, int first, int regions, int32_t* available, int32_t* budget,
+                         int32_t* categories, int32_t* balance, int32_t* control) {
+    if (*available < kControlBits) return false;
+    SortRegionsByPower(state->power_index + first, regions, state->region_order + first);
+    *control = ReadBits(&state->reader, kControlBits);
+    *available -= kControlBits;
+    *budget -= kControlBits;
+    Categorize(regions, *budget, state->power_index + first, categories + first, balance);
+    for (int j = 0; j < *control; ++j) ++categories[first + balance[j]];
+    return true;
+}
+
+// The extension band when no extension bits arrived: noise fading from the
+// level of the last base coefficient down to 0.
+void FillHighBandNoise(float* coefficients) {
+    const float level = static_cast<float>(std::fabs(static_cast<double>(coefficients[kHighBandStart - 1])) /
+                                           kHighBandLength);
+    for (int k = 0; k < kHighBandLength; ++k) {
+        const float noise = static_cast<float>(NextHighBandNoise(&HighBandNoiseState) / 32768.0);
+        coefficients[kHighBandStart + k] =
+            static_cast<float>(static_cast<double>(noise) * level * (kHighBandLength - k));
+    }
+}
+
+// Consistency of the decoded frame: 1 fill bits not all ones, 2 extension
+// overspent (cannot arise while every read is checked against the bits
+// available), 4 a base power index out of range.
+int32_t CheckFrame(CoreDecoderState* state) {
+    int32_t error = 0;
+    for (int i = 0; i < state->ext_available; ++i) {
+        if (ReadBit(&state->reader) == 0) {
+            error |= 1;
+            break;
+        }
+    }
+    if (state->ext_available < 0 && state->base_control < kControlValues - 1) error |= 2;
+    for (int r = 0; r < kBaseRegions; ++r)
+        if (state->power_index[r] > 33 || state->power_index[r] < -31) error |= 4;
+    return error;
+}
+
+}  // namespace
+
+int DecodeCoreFrame(CoreDecoderState* state, int frame_bits, const uint8_t* frame, float* coefficients) {
+    ++state->frame_count;
+    const int bits = HeldFrameBits(frame_bits);
+    const uint8_t* words = FrameWords(frame, bits / 8);
+    StartBitReader(&state->reader, words);
+
+    state->split_index = ReadBits(&state->reader, kSplitIndexBits);
+    const int ext_share = 80 * state->split_index + 320;
+    const int base_share = kCoreFrameBits - ext_share;
+    state->base_available = base_share <= bits ? base_share : bits;
+    state->ext_available = base_share <= bits ? bits - base_share : 0;
+    state->base_available -= kSplitIndexBits;
+    state->base_budget = base_share - kSplitIndexBits;
+    state->ext_budget = ext_share;
+    state->base_control = state->ext_control = 0;
+    for (int r = 0; r < kRegions; ++r) {
+        state->region_order[r] = r;
+        state->base_category[r] = state->ext_category[r] = kNoBitsCategory;
+    }
+
+    DecodeBaseEnvelope(state);
+    state->noise_gain = NoiseGain(state->power_index);
+    if (!ReadLayerCategories(state, 0, kBaseRegions, &state->base_available, &state->base_budget,
+                             state->base_category, state->base_balance, &state->base_control))
+        state->base_available = state->ext_available = 0;
+
+    std::memset(coefficients, 0, kCoefficientCount * sizeof(float));
+    DecodeLayerVectors(&state->reader, kBaseRegions, state->region_order, state->sigma, state->base_category,
+                       &state->base_available, state->noise_gain, &BaseLayerNoise, coefficients);
+
+    if (state->ext_available < 1) {
+        if (bits >= kExtensionMinFrameBits) FillHighBandNoise(coefficients);
+    } else if (bits >= kExtensionMinFrameBits) {
+        StartBitReader(&state->reader, words + base_share / 8);
+        DecodeExtEnvelope(state);
+        if (!ReadLayerCategories(state, kBaseRegions, kExtRegions, &state->ext_available, &state->ext_budget,
+                                 state->ext_category, state->ext_balance, &state->ext_control))
+            state->ext_available = 0;
+        DecodeLayerVectors(&state->reader, kExtRegions, state->region_order + kBaseRegions, state->sigma,
+                           state->ext_category, &state->ext_available, state->noise_gain, &ExtLayerNoise,
+                           coefficients);
+    }
+
+    state->frame_error = CheckFrame(state);
+    if (state->frame_error != 0) std::printf("decoder: FRAME ERROR %1d\n", state->frame_error);
+    return 0;
+}

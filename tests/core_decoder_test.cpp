@@ -1,0 +1,594 @@
+// Core frame decoder: the bit reader, the noise sources, and the decoding of
+// frames built bit by bit, including short, odd-length and damaged ones.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/bit_reader.h"
+#include "core/core_decoder.h"
+#include "core/core_tables.h"
+#include "core/decoder_noise.h"
+
+namespace {
+
+constexpr int kCoefficientCount = 960;
+constexpr double kScale = 33.0;
+
+// Writes a core frame in its own layout: 16-bit little-endian words, each
+// from its most significant bit down. Bits not written are 1, the fill.
+struct FrameWriter {
+    std::vector<uint8_t> bytes = std::vector<uint8_t>(kCoreFrameBytes, 0xFF);
+    int position = 0;
+};
+
+void PutBitAt(std::vector<uint8_t>* bytes, int position, int bit) {
+    const int shift = 15 - position % 16;
+    uint8_t& byte = (*bytes)[2 * (position / 16) + shift / 8];
+    const uint8_t mask = static_cast<uint8_t>(1u << (shift % 8));
+    byte = bit ? static_cast<uint8_t>(byte | mask) : static_cast<uint8_t>(byte & ~mask);
+}
+
+void Put(FrameWriter* w, uint32_t value, int count) {
+    for (int i = count - 1; i >= 0; --i) PutBitAt(&w->bytes, w->position++, (value >> i) & 1);
+}
+
+void PutPowerDifference(FrameWriter* w, int region, int difference) {
+    const int row = std::min(region - 1, 12);
+    Put(w, PowerCode[row][difference + 12], PowerCodeLength[row][difference + 12]);
+}
+
+void PutVector(FrameWriter* w, int category, int index) {
+    Put(w, VectorCodebooks[category].code[index], VectorCodebooks[category].length[index]);
+}
+
+// split_index, region 0's power p0 and the differences of regions 1 ... 27.
+FrameWriter BaseEnvelope(int split, int p0, const std::array<int, kBaseRegions>& differences) {
+    FrameWriter w;
+    Put(&w, static_cast<uint32_t>(split), 3);
+    Put(&w, static_cast<uint32_t>(p0 + 7), 5);
+    for (int r = 1; r < kBaseRegions; ++r) PutPowerDifference(&w, r, differences[r]);
+    return w;
+}
+
+// The envelope of flat powers p0 with region 27 a step apart, and the base
+// categorisation control.
+FrameWriter BaseHeader(int split, int p0, int last_step, int control) {
+    std::array<int, kBaseRegions> differences{};
+    differences[kBaseRegions - 1] = last_step;
+    FrameWriter w = BaseEnvelope(split, p0, differences);
+    Put(&w, static_cast<uint32_t>(control), 5);
+    return w;
+}
+
+struct Decoded {
+    CoreDecoderState state;
+    std::vector<float> c = std::vector<float>(kCoefficientCount);
+    std::string console;
+};
+
+// Decodes from an exactly sized heap copy of the frame's first bits / 8
+// bytes, so that a read past them shows under ASan or valgrind.
+Decoded Decode(const std::vector<uint8_t>& frame, int bits) {
+    Decoded d{};
+    const size_t bytes = bits > 0 ? static_cast<size_t>(bits / 8) : 0;
+    std::unique_ptr<uint8_t[]> copy(bytes ? new uint8_t[bytes] : nullptr);
+    if (bytes) std::memcpy(copy.get(), frame.data(), bytes);
+    testing::internal::CaptureStdout();
+    DecodeCoreFrame(&d.state, bits, copy.get(), d.c.data());
+    d.console = testing::internal::GetCapturedStdout();
+    return d;
+}
+
+struct NoiseSnapshot {
+    NoiseGenerator base, ext;
+    uint16_t high;
+};
+NoiseSnapshot SaveNoise() { return {BaseLayerNoise, ExtLayerNoise, HighBandNoiseState}; }
+void RestoreNoise(const NoiseSnapshot& s) {
+    BaseLayerNoise = s.base;
+    ExtLayerNoise = s.ext;
+    HighBandNoiseState = s.high;
+}
+
+// Number of draws that lead from `from` to `to`, or -1 if more than `limit`.
+int DrawsBetween(NoiseGenerator from, const NoiseGenerator& to, int limit) {
+    for (int n = 0; n <= limit; ++n) {
+        if (std::memcmp(&from, &to, sizeof from) == 0) return n;
+        DrawNoise(&from);
+    }
+    return -1;
+}
+
+// Level of a region's noise without quantised coefficients.
+double NoiseLevel(const CoreDecoderState& s, int region, double factor = 0.70711) {
+    return factor * s.sigma[region] * s.noise_gain * kScale;
+}
+
+void ExpectRegionIsNoise(const Decoded& d, int region, double level) {
+    for (int i = 0; i < kRegionSize; ++i)
+        EXPECT_NEAR(std::fabs(d.c[region * kRegionSize + i]), level, level * 1e-6) << "region " << region << " i " << i;
+}
+
+// Signs of a region of noise follow two draws, bits 0 ... 9 of each.
+void ExpectRegionSigns(const Decoded& d, int region, uint32_t first_draw, uint32_t second_draw) {
+    for (int i = 0; i < kRegionSize; ++i) {
+        const uint32_t draw = i < 10 ? first_draw : second_draw;
+        EXPECT_EQ(d.c[region * kRegionSize + i] > 0, ((draw >> (i % 10)) & 1) == 1) << "region " << region;
+    }
+}
+
+TEST(BitReader, ReadsLittleEndianWordsFromTheMostSignificantBit) {
+    const uint8_t bytes[4] = {0x34, 0x12, 0xCD, 0xAB};
+    BitReader r;
+    StartBitReader(&r, bytes);
+    EXPECT_EQ(ReadBits(&r, 4), 0x1);
+    EXPECT_EQ(ReadBits(&r, 8), 0x23);
+    EXPECT_EQ(ReadBits(&r, 4), 0x4);
+    EXPECT_EQ(ReadBit(&r), 1);  // 0xABCD starts with 1
+    EXPECT_EQ(r.last_bit, 1);
+    EXPECT_EQ(ReadBits(&r, 15), 0x2BCD);
+
+    StartBitReader(&r, bytes + 2);  // a word boundary, as the extension layer starts
+    EXPECT_EQ(ReadBits(&r, 16), 0xABCD);
+}
+
+TEST(BitReader, TreeCodeStopsWhenTheBitsAvailableRunOut) {
+    FrameWriter w;
+    PutPowerDifference(&w, 1, 11);  // index 23 of row 0: 12 bits
+    const std::vector<uint8_t> two_words(w.bytes.begin(), w.bytes.begin() + 4);
+    BitReader r;
+
+    int32_t available = 12;  // the leaf on the last available bit counts
+    StartBitReader(&r, two_words.data());
+    EXPECT_EQ(ReadTreeCode(&r, PowerCodeTree[0], &available), 23);
+    EXPECT_EQ(available, 0);
+
+    available = 11;
+    StartBitReader(&r, two_words.data());
+    EXPECT_EQ(ReadTreeCode(&r, PowerCodeTree[0], &available), -1);
+    EXPECT_EQ(available, 0);
+    EXPECT_EQ(r.bits_left, 5);  // 11 bits were read
+
+    available = 0;
+    StartBitReader(&r, two_words.data());
+    EXPECT_EQ(ReadTreeCode(&r, PowerCodeTree[0], &available), -1);
+    EXPECT_EQ(r.bits_left, 0);  // nothing was read
+}
+
+TEST(DecoderNoise, LaggedAdditiveGenerator) {
+    // From four ones, each draw adds the newest and the oldest word.
+    NoiseGenerator g = {{1, 1, 1, 1}};
+    const uint32_t expected[] = {2, 3, 4, 5, 7, 10, 14, 19, 26, 36, 50, 69, 95, 131, 181, 250};
+    for (uint32_t e : expected) EXPECT_EQ(DrawNoise(&g), e);
+
+    // A sum with bit 15 set gains one; sums wrap around at 32 bits.
+    NoiseGenerator carry = {{0x7FFF, 0, 0, 1}};
+    EXPECT_EQ(DrawNoise(&carry), 0x8001u);
+    NoiseGenerator wrap = {{0xFFFFFFFFu, 0, 0, 1}};
+    EXPECT_EQ(DrawNoise(&wrap), 0u);
+    NoiseGenerator both = {{0xFFFF7FFFu, 0, 0, 1}};
+    EXPECT_EQ(DrawNoise(&both), 0xFFFF8001u);
+    EXPECT_EQ(both.word[1], 0xFFFF7FFFu);
+    EXPECT_EQ(both.word[3], 0u);
+}
+
+TEST(DecoderNoise, HighBandGeneratorReturnsItsNewState) {
+    // Fixed vector: s = (s * 31321 + 15467) mod 65536 from 17666, as signed
+    // 16-bit values (computed independently).
+    uint16_t state = 17666;
+    const int16_t expected[] = {11805, 5760, 3819, 27166, 27865};
+    for (int16_t e : expected) EXPECT_EQ(NextHighBandNoise(&state), e);
+
+    // Full period: every 16-bit state is visited once.
+    std::vector<bool> seen(65536, false);
+    state = 17666;
+    for (int i = 0; i < 65536; ++i) {
+        NextHighBandNoise(&state);
+        EXPECT_FALSE(seen[state]);
+        seen[state] = true;
+    }
+    EXPECT_EQ(state, 17666);
+}
+
+TEST(CoreDecoder, FramesWithoutAByteDecodeAsFaintBaseNoise) {
+    InitCoreTables();
+    for (int bits : {0, 1, 7, -16}) {
+        const Decoded d = Decode({}, bits);  // no frame bytes at all
+        EXPECT_EQ(d.state.split_index, 0);
+        for (int r = 0; r < kBaseRegions; ++r) EXPECT_EQ(d.state.power_index[r], -7);
+        EXPECT_EQ(d.state.noise_gain, 1.0f);
+        for (int r = 0; r < kBaseRegions; ++r) ExpectRegionIsNoise(d, r, NoiseLevel(d.state, r));
+        for (int k = 560; k < kCoefficientCount; ++k) EXPECT_EQ(d.c[k], 0.0f);
+        EXPECT_EQ(d.console, "");
+    }
+}
+
+TEST(CoreDecoder, OddByteCountsReadTheLastByteInPlaceOfTheMissingOne) {
+    InitCoreTables();
+    // One byte: its bits are the frame's first eight.
+    const Decoded one = Decode({0x53}, 8);  // 010 10011: split 2, p(0) = 19 - 7
+    EXPECT_EQ(one.state.split_index, 2);
+    for (int r = 0; r < kBaseRegions; ++r) EXPECT_EQ(one.state.power_index[r], 12);
+
+    // 121 bytes with split 0: the base fills bits 0 ... 959 and the
+    // extension starts in word 60, whose high byte did not arrive. It is
+    // read as a copy of byte 120: 001 001 10 are the codes of +1, +1, 0.
+    FrameWriter w;
+    Put(&w, 0, 3);
+    w.bytes[120] = 0x26;
+    w.bytes[121] = 0x00;  // what a reader must not see
+    const Decoded odd = Decode(w.bytes, 121 * 8);
+    const int32_t* p = odd.state.power_index;
+    EXPECT_EQ(p[28], p[27] + 1);
+    EXPECT_EQ(p[29], p[27] + 2);
+    for (int r = 30; r < kRegions; ++r) EXPECT_EQ(p[r], p[27] + 2);
+
+    // With the whole word received, its high byte (zeros: 000 000 ...) comes first.
+    const Decoded even = Decode(w.bytes, 122 * 8);
+    EXPECT_EQ(even.state.power_index[28], even.state.power_index[27] - 1);
+}
+
+TEST(CoreDecoder, FrameOf960BitsWithSplit0GetsFadingHighBandNoise) {
+    InitCoreTables();
+    // Region 27 far below the rest gets no bits, so coefficient 559 is noise.
+    const FrameWriter w = BaseHeader(0, 10, -12, 0);
+    const Decoded d = Decode(w.bytes, 960);
+    ASSERT_GE(d.state.base_category[27], 7);
+    ASSERT_NE(d.c[559], 0.0f);
+    EXPECT_EQ(d.state.ext_available, 0);
+    const double a = std::fabs(d.c[559]) / 320.0;
+    int previous = 0;
+    for (int k = 0; k < 320; ++k) {
+        // Each coefficient is a 16-bit draw / 32768 times a level fading to 0.
+        const double s = d.c[560 + k] / (a * (320 - k)) * 32768.0;
+        const int draw = static_cast<int>(std::lround(s));
+        ASSERT_NEAR(s, draw, 1e-2) << k;
+        ASSERT_GE(draw, -32768);
+        ASSERT_LE(draw, 32767);
+        if (k > 0) EXPECT_EQ(draw, static_cast<int16_t>(static_cast<uint16_t>(previous * 31321 + 15467))) << k;
+        previous = draw;
+    }
+    EXPECT_EQ(static_cast<int16_t>(HighBandNoiseState), previous);
+    for (int k = 880; k < kCoefficientCount; ++k) EXPECT_EQ(d.c[k], 0.0f);
+    EXPECT_EQ(d.console, "");
+}
+
+TEST(CoreDecoder, CopyOf208BitsDecodesTheBaseLayerOnly) {
+    InitCoreTables();
+    const FrameWriter w = BaseHeader(3, 10, -12, 0);
+    const Decoded full = Decode(w.bytes, 1280);
+    const Decoded copy = Decode(w.bytes, 208);
+    for (int r = 0; r < kBaseRegions; ++r) EXPECT_EQ(copy.state.power_index[r], full.state.power_index[r]);
+    // Regions sent before the one in which the copy ends decode alike (those
+    // of categories 0 ... 4 have no noise).
+    int ends_in = kBaseRegions - 1;
+    while (copy.state.base_category[copy.state.region_order[ends_in]] >= 7) --ends_in;
+    ASSERT_GT(ends_in, 0);
+    for (int i = 0; i < ends_in; ++i) {
+        const int r = copy.state.region_order[i];
+        EXPECT_EQ(copy.state.base_category[r], full.state.base_category[r]);
+        if (copy.state.base_category[r] > 4) continue;
+        for (int k = r * kRegionSize; k < (r + 1) * kRegionSize; ++k) EXPECT_EQ(copy.c[k], full.c[k]);
+    }
+    for (int k = 560; k < kCoefficientCount; ++k) EXPECT_EQ(copy.c[k], 0.0f);
+    EXPECT_EQ(copy.state.frame_error, 0);
+}
+
+TEST(CoreDecoder, BaseWithoutBitsForItsControlIsNoiseInRegionOrder) {
+    InitCoreTables();
+    // Two bytes: split 0, p(0) = 24, region 1 at -12 (code 1000), and four
+    // bits of region 2's code, too few for it: every later difference is 0.
+    FrameWriter w;
+    Put(&w, 0, 3);
+    Put(&w, 31, 5);
+    PutPowerDifference(&w, 1, -12);
+    PutPowerDifference(&w, 2, -12);
+    const NoiseSnapshot before = SaveNoise();
+    const Decoded d = Decode(w.bytes, 16);
+    EXPECT_EQ(d.state.power_index[0], 24);
+    for (int r = 1; r < kBaseRegions; ++r) EXPECT_EQ(d.state.power_index[r], 12);
+    // Regions 0 ... 8 hold most of the power: the noise is lowered to 0.7.
+    EXPECT_EQ(d.state.noise_gain, 0.7f);
+
+    NoiseGenerator replay = before.base;
+    for (int r = 0; r < kBaseRegions; ++r) {
+        EXPECT_EQ(d.state.base_category[r], 7);
+        ExpectRegionIsNoise(d, r, NoiseLevel(d.state, r));
+        const uint32_t first = DrawNoise(&replay);
+        ExpectRegionSigns(d, r, first, DrawNoise(&replay));
+    }
+    EXPECT_EQ(std::memcmp(&replay, &BaseLayerNoise, sizeof replay), 0);
+    EXPECT_EQ(std::memcmp(&before.ext, &ExtLayerNoise, sizeof replay), 0);  // untouched
+}
+
+TEST(CoreDecoder, FrameChecksReportErrorValues) {
+    InitCoreTables();
+    // Split 7: base 400 bits, extension 880 from bit 400; all extension
+    // differences 0 (code 10), control 0, then ones.
+    FrameWriter w = BaseHeader(7, 10, 0, 0);
+    w.position = 400;
+    for (int r = kBaseRegions; r < kRegions; ++r) PutPowerDifference(&w, r, 0);
+    Put(&w, 0, 5);
+    const Decoded good = Decode(w.bytes, 1280);
+    for (int r = kBaseRegions; r < kRegions; ++r) EXPECT_EQ(good.state.power_index[r], 10);
+    ASSERT_GT(good.state.ext_available, 0);  // the frame ends in fill
+    EXPECT_EQ(good.state.frame_error, 0);
+    EXPECT_EQ(good.console, "");
+
+    // A zero in the fill: the last bit of the frame.
+    FrameWriter damaged = w;
+    PutBitAt(&damaged.bytes, 1279, 0);
+    const Decoded fill = Decode(damaged.bytes, 1280);
+    EXPECT_EQ(fill.state.frame_error, 1);
+    EXPECT_EQ(fill.console, "decoder: FRAME ERROR 1\n");
+
+    // Base power indices are allowed from -31 to 33 (208 bits: no extension,
+    // so no fill is checked).
+    struct Case {
+        int p0;
+        std::array<int, kBaseRegions> differences;
+        int expected;
+    };
+    const Case cases[] = {{24, {0, 9}, 0},
+                          {24, {0, 9, 1}, 4},
+                          {-7, {0, -12, -12}, 0},
+                          {-7, {0, -12, -12, -1}, 4}};
+    for (const Case& c : cases) {
+        const Decoded d = Decode(BaseEnvelope(0, c.p0, c.differences).bytes, 208);
+        EXPECT_EQ(d.state.frame_error, c.expected) << c.p0;
+        EXPECT_EQ(d.console, c.expected ? "decoder: FRAME ERROR 4\n" : "");
+    }
+}
+
+TEST(CoreDecoder, PowerIndicesBeyondTheTableUseItsEnds) {
+    InitCoreTables();
+    for (int step : {11, -12}) {
+        std::array<int, kBaseRegions> differences;
+        differences.fill(step);
+        const Decoded d = Decode(BaseEnvelope(0, step > 0 ? 24 : -7, differences).bytes, 960);
+        EXPECT_EQ(d.state.power_index[27], step > 0 ? 24 + 27 * 11 : -7 - 27 * 12);
+        EXPECT_EQ(d.state.frame_error, 4);
+        for (int r = 0; r < kBaseRegions; ++r) {
+            const int p = d.state.power_index[r];
+            if (p + 24 > 63) EXPECT_EQ(d.state.sigma[r], StandardDeviation[63]);
+            if (p + 24 < 0) EXPECT_EQ(d.state.sigma[r], StandardDeviation[0]);
+        }
+        EXPECT_EQ(d.state.noise_gain, step > 0 ? 1.0f : 0.7f);
+        // A region far below the loudest gets no bits: noise at the table's end.
+        const int quiet = step > 0 ? 2 : 27;
+        ASSERT_GE(d.state.base_category[quiet], 7);
+        ExpectRegionIsNoise(d, quiet, NoiseLevel(d.state, quiet));
+        for (float c : d.c) ASSERT_TRUE(std::isfinite(c));
+    }
+}
+
+TEST(CoreDecoder, CategoriesAboveSevenAreNoise) {
+    InitCoreTables();
+    // Split 7 and a flat extension: its budget exceeds 16 x 52 bits, so every
+    // balancing step falls back on region 28, and control 31 raises it 31 times.
+    FrameWriter w = BaseHeader(7, 10, 0, 0);
+    w.position = 400;
+    for (int r = kBaseRegions; r < kRegions; ++r) PutPowerDifference(&w, r, 0);
+    Put(&w, 31, 5);
+    const Decoded d = Decode(w.bytes, 1280);
+    ASSERT_GE(d.state.ext_category[28], 8);
+    ExpectRegionIsNoise(d, 28, NoiseLevel(d.state, 28));
+    // The others are category 0, and the ones that follow decode as zero vectors.
+    for (int r = 29; r < kRegions; ++r) {
+        EXPECT_EQ(d.state.ext_category[r], 0);
+        for (int i = 0; i < kRegionSize; ++i) EXPECT_EQ(d.c[r * kRegionSize + i], 0.0f);
+    }
+    EXPECT_EQ(d.state.frame_error, 0);
+}
+
+// A base header (flat powers, region 27 raised by a step) under which
+// region 27, the first one sent, has the wanted category.
+FrameWriter HeaderWithFirstRegionOfCategory(int category, CoreDecoderState* probe) {
+    for (int split = 0; split < 8; ++split) {
+        for (int step = 0; step < 10; ++step) {
+            FrameWriter w = BaseHeader(split, 6, step, 0);
+            const Decoded d = Decode(w.bytes, 1280);
+            if (d.state.region_order[0] == 27 && d.state.base_category[27] == category) {
+                *probe = d.state;
+                return w;
+            }
+        }
+    }
+    ADD_FAILURE() << "no header found for category " << category;
+    return FrameWriter{};
+}
+
+// Ends the frame inside the first vector of the next region with bits after
+// region 27, so that from there on the layer is noise. The frame ends on a
+// word (an odd byte count would replace its last bits) and so leaves up to 15
+// bits, too few for the vector chosen, whether they end in its code or in
+// its signs. Returns the frame length; *draws receives the draws of the noise.
+int CutInsideTheNextRegion(FrameWriter* w, const CoreDecoderState& probe, int* draws) {
+    *draws = 0;
+    int bits = (w->position + 15) / 16 * 16;
+    bool cut = false;
+    for (int i = 1; i < kBaseRegions; ++i) {
+        const int category = probe.base_category[probe.region_order[i]];
+        if (cut || category >= 7) {
+            *draws += 2;
+            continue;
+        }
+        cut = true;
+        *draws += VectorsPerRegion[category] + (category == 5 || category == 6 ? 2 : 0);
+        int longest = 0, longest_bits = 0, longest_signs = 0;
+        for (int index = 0; index < VectorCodebooks[category].entries; ++index) {
+            int digits = index, signs = 0;
+            for (int j = 0; j < VectorDimension[category]; ++j, digits /= MaxBin[category] + 1)
+                signs += digits % (MaxBin[category] + 1) != 0;
+            const int bits = VectorCodebooks[category].length[index] + signs;
+            if (bits > longest_bits) longest = index, longest_bits = bits, longest_signs = signs;
+        }
+        EXPECT_GE(longest_bits, 16);
+        PutVector(w, category, longest);
+        Put(w, 0, longest_signs);
+    }
+    return bits;
+}
+
+TEST(CoreDecoder, CategoryFiveNoiseFollowsTheQuantisedCoefficients) {
+    InitCoreTables();
+    CoreDecoderState probe;
+    const FrameWriter header = HeaderWithFirstRegionOfCategory(5, &probe);
+    struct Case {
+        std::vector<int> vectors;  // indices of the region's four vectors
+        double factor;
+    };
+    // No non-zero coefficient; one small; one above 2 sigma (counts 4); five
+    // above 2 sigma (20, held to 19); no zero coefficient at all.
+    const Case cases[] = {{{0, 0, 0, 0}, 0.70711},
+                          {{81, 0, 0, 0}, 0.6179},
+                          {{162, 0, 0, 0}, 0.17678},
+                          {{162, 162, 216, 162}, 0.17678},
+                          {{121, 121, 121, 121}, 0.0}};
+    for (const Case& c : cases) {
+        FrameWriter w = header;
+        for (int index : c.vectors) {
+            PutVector(&w, 5, index);
+            int digits = index, nonzero = 0;
+            for (int j = 0; j < 5; ++j, digits /= 3) nonzero += digits % 3 != 0;
+            Put(&w, (1u << nonzero) - 1, nonzero);  // all positive
+        }
+        int later_draws = 0;
+        const int bits = CutInsideTheNextRegion(&w, probe, &later_draws);
+        const NoiseSnapshot before = SaveNoise();
+        const Decoded d = Decode(w.bytes, bits);
+        EXPECT_EQ(d.state.base_category[27], 5);
+        NoiseGenerator replay = before.base;
+        const uint32_t draws[2] = {DrawNoise(&replay), DrawNoise(&replay)};
+        int zeros_before[2] = {0, 0};
+        for (int i = 0; i < kRegionSize; ++i) {
+            const float value = d.c[27 * kRegionSize + i];
+            const int digit = c.vectors[i / 5] / static_cast<int>(std::pow(3, 4 - i % 5)) % 3;
+            if (digit != 0) {
+                const double expected = Centroid[5][digit] * d.state.sigma[27] * kScale;
+                EXPECT_NEAR(value, expected, expected * 1e-6) << i;
+                continue;
+            }
+            const double level = NoiseLevel(d.state, 27, c.factor);
+            EXPECT_NEAR(std::fabs(value), level, level * 1e-6) << i;
+            const int half = i / 10;
+            EXPECT_EQ(value > 0, ((draws[half] >> zeros_before[half]++) & 1) == 1) << i;
+        }
+        // Two draws for the region, even when it has no zero to fill.
+        EXPECT_EQ(DrawsBetween(before.base, BaseLayerNoise, 200), 2 + later_draws);
+    }
+}
+
+TEST(CoreDecoder, SignsCutShortAreCompletedFromOneDraw) {
+    InitCoreTables();
+    for (int category : {3, 5, 6}) {
+        CoreDecoderState probe;
+        FrameWriter w = HeaderWithFirstRegionOfCategory(category, &probe);
+        const int d = VectorDimension[category];
+        const int vectors = VectorsPerRegion[category];
+        int ones = 0;  // the vector whose digits are all 1
+        for (int j = 0, place = 1; j < d; ++j, place *= MaxBin[category] + 1) ones += place;
+        // Leading vectors (all zero, or one digit 1 with its sign) that put
+        // the end of the frame inside the sign bits; the frame ends on a
+        // word, as an odd byte count would replace its last bits.
+        const uint8_t* length = VectorCodebooks[category].length;
+        int zeros = -1, singles = 0, received = 0;
+        for (int n1 = 0; n1 < vectors && zeros < 0; ++n1) {
+            for (int n0 = 0; n0 + n1 < vectors && zeros < 0; ++n0) {
+                const int end_of_code = w.position + n0 * length[0] + n1 * (length[1] + 1) + length[ones];
+                received = (16 - end_of_code % 16) % 16;
+                if (received >= 1 && received < d) zeros = n0, singles = n1;
+            }
+        }
+        ASSERT_GE(zeros, 0);
+        for (int n = 0; n < zeros; ++n) PutVector(&w, category, 0);
+        for (int n = 0; n < singles; ++n) PutVector(&w, category, 1), Put(&w, 1, 1);
+        const int leading = zeros + singles;
+        PutVector(&w, category, ones);
+        Put(&w, 0x15, d);  // signs 1, 0, 1, 0, 1 from the most significant
+        const int bits = w.position - d + received;
+        ASSERT_LE(bits, 1280 - (80 * probe.split_index + 320));  // within the base share
+
+        const NoiseSnapshot before = SaveNoise();
+        const Decoded out = Decode(w.bytes, bits);
+        const float* region = out.c.data() + 27 * kRegionSize;
+        NoiseGenerator replay = before.base;
+        const uint32_t completion = DrawNoise(&replay);
+        const double value = Centroid[category][1] * out.state.sigma[27] * kScale;
+        for (int j = 0; j < d; ++j) {
+            const float c = region[leading * d + j];
+            EXPECT_NEAR(std::fabs(c), value, value * 1e-6);
+            const int sign = j < received ? ((0x15 >> (d - 1 - j)) & 1) : (completion >> (j - received)) & 1;
+            EXPECT_EQ(c > 0, sign == 1) << "category " << category << " digit " << j;
+        }
+        // The region's remaining vectors are noise, one draw each.
+        const double level = NoiseLevel(out.state, 27);
+        for (int v = leading + 1; v < vectors; ++v) {
+            const uint32_t draw = DrawNoise(&replay);
+            for (int j = 0; j < d; ++j) {
+                EXPECT_NEAR(std::fabs(region[v * d + j]), level, level * 1e-6);
+                EXPECT_EQ(region[v * d + j] > 0, ((draw >> j) & 1) == 1);
+            }
+        }
+        // Every later region is noise without bits.
+        for (int i = 1; i < kBaseRegions; ++i) EXPECT_EQ(out.state.base_category[out.state.region_order[i]], 7);
+        const int fill_draws = category == 5 || category == 6 ? 2 : 0;
+        EXPECT_EQ(DrawsBetween(replay, BaseLayerNoise, 100), fill_draws + 2 * (kBaseRegions - 1));
+    }
+}
+
+TEST(CoreDecoder, StateCarriesNothingFromFrameToFrame) {
+    InitCoreTables();
+    std::mt19937 random(5);
+    FrameWriter w = BaseHeader(2, 8, 3, 4);
+    for (int k = w.position / 8 + 2; k < kCoreFrameBytes; ++k) w.bytes[k] = static_cast<uint8_t>(random());
+    const NoiseSnapshot before = SaveNoise();
+    const Decoded fresh = Decode(w.bytes, 1280);
+
+    CoreDecoderState used;
+    std::memset(&used, 0x5A, sizeof used);
+    std::vector<float> out(kCoefficientCount);
+    std::vector<uint8_t> junk(kCoreFrameBytes);
+    for (auto& b : junk) b = static_cast<uint8_t>(random());
+    testing::internal::CaptureStdout();
+    DecodeCoreFrame(&used, 1000, junk.data(), out.data());
+    testing::internal::GetCapturedStdout();
+    RestoreNoise(before);
+    DecodeCoreFrame(&used, 1280, w.bytes.data(), out.data());
+    EXPECT_EQ(std::memcmp(out.data(), fresh.c.data(), sizeof(float) * kCoefficientCount), 0);
+}
+
+TEST(CoreDecoder, RandomFramesOfEveryLengthStayWithinTheirBytes) {
+    InitCoreTables();
+    std::mt19937 random(11);
+    for (int bytes = 0; bytes <= kCoreFrameBytes; ++bytes) {
+        for (int trial = 0; trial < 12; ++trial) {
+            std::vector<uint8_t> frame(static_cast<size_t>(bytes));
+            for (auto& b : frame) b = static_cast<uint8_t>(random());
+            if (trial == 0) std::fill(frame.begin(), frame.end(), 0xFF);
+            if (trial == 1) std::fill(frame.begin(), frame.end(), 0x00);
+            const Decoded d = Decode(frame, 8 * bytes);
+            for (int k = 0; k < kCoefficientCount; ++k) ASSERT_TRUE(std::isfinite(d.c[k])) << bytes;
+            if (bytes < 70) {
+                for (int k = 560; k < kCoefficientCount; ++k) ASSERT_EQ(d.c[k], 0.0f) << bytes;
+            }
+            for (int k = 880; k < kCoefficientCount; ++k) ASSERT_EQ(d.c[k], 0.0f) << bytes;
+            if (d.state.frame_error != 0) {
+                char expected[40];
+                std::snprintf(expected, sizeof expected, "decoder: FRAME ERROR %1d\n", d.state.frame_error);
+                EXPECT_EQ(d.console, expected);
+            } else {
+                EXPECT_EQ(d.console, "");
+            }
+        }
+    }
+}
+
+}  // namespace
