@@ -1,0 +1,82 @@
+// Core frame encoder: envelope, split, categorisation and rate-controlled
+// quantisation of each layer, and packing into the embedded 1280-bit frame.
+#include "core/core_encoder.h"
+
+#include "core/bit_writer.h"
+#include "core/categorize.h"
+#include "core/quantize.h"
+#include "core/region_powers.h"
+
+namespace {
+
+constexpr int kSplitIndexBits = 3;
+constexpr int kControlBits = 5;
+
+// One layer's regions as coded: positions 0 ... regions - 1 stand for
+// regions first_region ... first_region + regions - 1.
+struct LayerCode {
+    int first_region;
+    int regions;
+    int32_t categories[kBaseRegions];
+    int32_t balance_list[kControlValues - 1];
+    int32_t order[kBaseRegions];  // region numbers in sending order
+    int32_t control;
+    RegionCode codes[kBaseRegions];
+};
+
+void CodeLayer(const float* coefficients, const RegionEnvelope& envelope, int budget, LayerCode* layer) {
+    const int first = layer->first_region;
+    const int32_t* power = envelope.power + first;
+    Categorize(layer->regions, budget, power, layer->categories, layer->balance_list);
+    int32_t table_power[kBaseRegions];
+    for (int i = 0; i < layer->regions; ++i) {
+        table_power[i] = power[i] + kPowerIndexOffset;
+        layer->order[i] = first + i;
+    }
+    SortRegionsByPower(table_power, layer->regions, layer->order);
+    layer->control = QuantizeLayer(layer->regions, budget, coefficients + first * kRegionSize, table_power,
+                                   layer->categories, layer->balance_list, layer->codes);
+}
+
+// Envelope codes, control value and region vectors of a layer, cut at `end`,
+// then ones up to `end`.
+void PackLayer(const RegionEnvelope& envelope, const LayerCode& layer, int end, BitWriter* writer) {
+    for (int r = layer.first_region; r < layer.first_region + layer.regions; ++r)
+        WriteBits(writer, envelope.code[r], envelope.code_length[r]);
+    WriteBits(writer, static_cast<uint32_t>(layer.control), kControlBits);
+    for (int i = 0; i < layer.regions && writer->position < end; ++i) {
+        const RegionCode& code = layer.codes[layer.order[i] - layer.first_region];
+        const int room = end - writer->position;
+        WriteStoredBits(writer, code.words, code.bits < room ? code.bits : room);
+    }
+    FillOnes(writer, end);
+}
+
+}  // namespace
+
+int EncodeCoreFrame(CoreEncoderState* state, int32_t* frame_level, int frame_bits, const float* coefficients,
+                    uint8_t* output) {
+    ++state->frame_count;
+    RegionEnvelope envelope;
+    ComputeRegionPowers(coefficients, state, &envelope, frame_level);
+
+    const int ext_share = (5 * state->split_index + 20) * 16;
+    const int base_share = kCoreFrameBits - ext_share;
+    LayerCode base, ext;
+    base.first_region = 0;
+    base.regions = kBaseRegions;
+    ext.first_region = kBaseRegions;
+    ext.regions = kExtRegions;
+    CodeLayer(coefficients, envelope, base_share - state->base_envelope_bits - kSplitIndexBits - kControlBits,
+              &base);
+    CodeLayer(coefficients, envelope, ext_share - state->ext_envelope_bits - kControlBits, &ext);
+
+    // The base envelope and control take at most 394 bits, so the base share
+    // (400 bits or more) always holds them and the extension starts at its word.
+    BitWriter writer;
+    StartBitWriter(&writer, output);
+    WriteBits(&writer, static_cast<uint32_t>(state->split_index), kSplitIndexBits);
+    PackLayer(envelope, base, base_share, &writer);
+    PackLayer(envelope, ext, frame_bits, &writer);
+    return 0;
+}

@@ -1,0 +1,80 @@
+// Vector quantisation of regions with Huffman-coded vector indices, and the
+// rate control that picks a layer's categorisation control value.
+#include "core/quantize.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr int kNoBitsCategory = 7;
+
+void AppendBits(RegionCode* code, uint32_t value, int length) {
+    for (int i = length - 1; i >= 0; --i) {
+        const int position = code->bits++;
+        code->words[position / 32] |= ((value >> i) & 1u) << (31 - position % 32);
+    }
+}
+
+// Codes region r of a layer at its category: a category of 7 or more spends nothing.
+int CodeRegion(int r, const float* coefficients, const int32_t* table_power, const int32_t* categories,
+               RegionCode* codes) {
+    if (categories[r] < kNoBitsCategory)
+        return QuantizeRegion(coefficients + r * kRegionSize, table_power[r], categories[r], &codes[r]);
+    codes[r].bits = 0;
+    return 0;
+}
+
+}  // namespace
+
+int QuantizeRegion(const float* coefficients, int32_t table_power, int32_t category, RegionCode* code) {
+    std::memset(code, 0, sizeof *code);
+    const float scale =
+        static_cast<float>(static_cast<double>(InverseStandardDeviation[table_power]) * StepSizeInverse[category]);
+    const double dead_zone = DeadZone[category];
+    const int32_t max_bin = MaxBin[category];
+    const VectorCodebook& book = VectorCodebooks[category];
+    const float* x = coefficients;
+    for (int v = 0; v < VectorsPerRegion[category]; ++v) {
+        int32_t index = 0;
+        uint32_t signs = 0;
+        int sign_count = 0;
+        for (int i = 0; i < VectorDimension[category]; ++i, ++x) {
+            int32_t digit = static_cast<int32_t>(std::fabs(static_cast<double>(*x)) * scale + dead_zone);
+            if (digit != 0) {
+                signs = (signs << 1) | (*x > 0.0f ? 1u : 0u);
+                ++sign_count;
+                if (digit > max_bin) digit = max_bin;  // clamped, but its sign is kept
+            }
+            index = index * (max_bin + 1) + digit;
+        }
+        AppendBits(code, book.code[index], book.length[index]);
+        AppendBits(code, signs, sign_count);
+    }
+    return code->bits;
+}
+
+int QuantizeLayer(int regions, int budget, const float* coefficients, const int32_t* table_power,
+                  int32_t* categories, const int32_t* balance_list, RegionCode* codes) {
+    // Start halfway: the first 15 balance-list regions one category coarser.
+    int c = 0;
+    for (; c < kControlValues / 2 - 1; ++c) ++categories[balance_list[c]];
+    int total = 0;
+    for (int r = 0; r < regions; ++r) total += CodeRegion(r, coefficients, table_power, categories, codes);
+
+    // Spend more bits while they fit ...
+    while (total < budget && c > 0) {
+        const int r = balance_list[--c];
+        total -= codes[r].bits;
+        --categories[r];
+        total += CodeRegion(r, coefficients, table_power, categories, codes);
+    }
+    // ... then give back until the layer fits, or no control value is left.
+    while (total > budget && c < kControlValues - 1) {
+        const int r = balance_list[c++];
+        total -= codes[r].bits;
+        ++categories[r];
+        total += CodeRegion(r, coefficients, table_power, categories, codes);
+    }
+    return c;
+}

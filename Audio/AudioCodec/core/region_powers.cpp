@@ -1,0 +1,86 @@
+// Region powers, envelope codes, frame level and layer split of one frame.
+#include "core/region_powers.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int32_t kRegion0Offset = 7;  // region 0 is sent as p(0) + 7 in 5 bits
+constexpr int32_t kMaxPower = 24;
+constexpr int32_t kMinPower = -15;
+constexpr int32_t kMinRegion0Power = -6;
+constexpr int32_t kMaxRise = 11;  // a region may lie at most 11 below its right neighbour
+constexpr int32_t kMaxFall = 12;  // the difference codes reach down to -12
+
+// Mean square of a region's 20 coefficients, the running sum rounded to float.
+float RegionMeanSquare(const float* x) {
+    float sum = 0.0f;
+    for (int i = 0; i < kRegionSize; ++i)
+        sum = static_cast<float>(static_cast<double>(sum) + static_cast<double>(x[i]) * x[i]);
+    return static_cast<float>(0.05 * sum);
+}
+
+// Power index -24 ... 39 by binary search over the power boundaries.
+int32_t PowerIndex(float mean_square) {
+    int lo = 0, hi = 64;
+    for (int step = 0; step < 6; ++step) {
+        const int mid = (lo + hi) / 2;
+        if (PowerBoundary[mid - 1] <= mean_square)
+            lo = mid;
+        else
+            hi = mid;
+    }
+    return lo - kPowerIndexOffset;
+}
+
+// Level in decibel steps, 0 ... 127 (truncated; clamping first gives the
+// same result and keeps an overflowing total in range).
+int32_t FrameLevel(float total) {
+    const double level = 10.0 * std::log10(static_cast<double>(total) + 0.01);
+    return static_cast<int32_t>(std::clamp(level, -20.0, 107.0)) + 20;
+}
+
+// Split index 0 ... 7 (the larger, the larger the extension share) from the
+// ratio of high-band (regions 26 ... 43) to low-band power.
+int32_t SplitIndex(const int32_t* power) {
+    double low = 0.0, high = 0.0;
+    for (int r = 0; r < 26; ++r) low += std::ldexp(1.0, power[r]);
+    for (int r = 26; r < kRegions; ++r) high += std::ldexp(1.0, power[r]);
+    const double ratio_above[7] = {4.0, 3.0, 2.0, 1.0, 0.5, 0.01, 0.001};  // for split 7 ... 1
+    for (int i = 0; i < 7; ++i)
+        if (ratio_above[i] * low < high) return 7 - i;
+    return 0;
+}
+
+}  // namespace
+
+void ComputeRegionPowers(const float* coefficients, CoreEncoderState* state, RegionEnvelope* envelope,
+                         int32_t* frame_level) {
+    int32_t* p = envelope->power;
+    float total = 0.0f;
+    for (int r = 0; r < kRegions; ++r) {
+        const float mean_square = RegionMeanSquare(coefficients + r * kRegionSize);
+        total += mean_square;
+        p[r] = PowerIndex(mean_square);
+    }
+    *frame_level = FrameLevel(total);
+
+    for (int r = kRegions - 2; r >= 0; --r) p[r] = std::max(p[r], p[r + 1] - kMaxRise);
+    p[0] = std::clamp(p[0], kMinRegion0Power, kMaxPower);
+    for (int r = 1; r < kRegions; ++r) p[r] = std::clamp(p[r], kMinPower, kMaxPower);
+
+    envelope->code[0] = static_cast<uint16_t>(p[0] + kRegion0Offset);
+    envelope->code_length[0] = 5;
+    state->base_envelope_bits = 5;
+    state->ext_envelope_bits = 0;
+    for (int r = 1; r < kRegions; ++r) {
+        if (p[r] - p[r - 1] < -kMaxFall) p[r] = p[r - 1] - kMaxFall;
+        const int row = std::min(r - 1, 12);
+        const int index = p[r] - p[r - 1] + kMaxFall;
+        envelope->code[r] = PowerCode[row][index];
+        envelope->code_length[r] = PowerCodeLength[row][index];
+        (r < kBaseRegions ? state->base_envelope_bits : state->ext_envelope_bits) += envelope->code_length[r];
+    }
+    state->split_index = SplitIndex(p);
+}
