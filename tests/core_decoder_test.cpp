@@ -67,6 +67,17 @@ FrameWriter BaseHeader(int split, int p0, int last_step, int control) {
     return w;
 }
 
+// Split 7: base 400 bits of flat powers 10 and ones after control 0; from
+// bit 400 the extension, flat too (differences 0, code 10), its control
+// value, and ones.
+FrameWriter FlatSplit7Frame(int ext_control) {
+    FrameWriter w = BaseHeader(7, 10, 0, 0);
+    w.position = 400;
+    for (int r = kBaseRegions; r < kRegions; ++r) PutPowerDifference(&w, r, 0);
+    Put(&w, static_cast<uint32_t>(ext_control), 5);
+    return w;
+}
+
 struct Decoded {
     CoreDecoderState state;
     std::vector<float> c = std::vector<float>(kCoefficientCount);
@@ -310,12 +321,7 @@ TEST(CoreDecoder, BaseWithoutBitsForItsControlIsNoiseInRegionOrder) {
 
 TEST(CoreDecoder, FrameChecksReportErrorValues) {
     InitCoreTables();
-    // Split 7: base 400 bits, extension 880 from bit 400; all extension
-    // differences 0 (code 10), control 0, then ones.
-    FrameWriter w = BaseHeader(7, 10, 0, 0);
-    w.position = 400;
-    for (int r = kBaseRegions; r < kRegions; ++r) PutPowerDifference(&w, r, 0);
-    Put(&w, 0, 5);
+    const FrameWriter w = FlatSplit7Frame(0);
     const Decoded good = Decode(w.bytes, 1280);
     for (int r = kBaseRegions; r < kRegions; ++r) EXPECT_EQ(good.state.power_index[r], 10);
     ASSERT_GT(good.state.ext_available, 0);  // the frame ends in fill
@@ -371,13 +377,9 @@ TEST(CoreDecoder, PowerIndicesBeyondTheTableUseItsEnds) {
 
 TEST(CoreDecoder, CategoriesAboveSevenAreNoise) {
     InitCoreTables();
-    // Split 7 and a flat extension: its budget exceeds 16 x 52 bits, so every
+    // A flat extension of split 7: its budget exceeds 16 x 52 bits, so every
     // balancing step falls back on region 28, and control 31 raises it 31 times.
-    FrameWriter w = BaseHeader(7, 10, 0, 0);
-    w.position = 400;
-    for (int r = kBaseRegions; r < kRegions; ++r) PutPowerDifference(&w, r, 0);
-    Put(&w, 31, 5);
-    const Decoded d = Decode(w.bytes, 1280);
+    const Decoded d = Decode(FlatSplit7Frame(31).bytes, 1280);
     ASSERT_GE(d.state.ext_category[28], 8);
     ExpectRegionIsNoise(d, 28, NoiseLevel(d.state, 28));
     // The others are category 0, and the ones that follow decode as zero vectors.
@@ -559,9 +561,9 @@ TEST(CoreDecoder, StateCarriesNothingFromFrameToFrame) {
     for (auto& b : junk) b = static_cast<uint8_t>(random());
     testing::internal::CaptureStdout();
     DecodeCoreFrame(&used, 1000, junk.data(), out.data());
-    testing::internal::GetCapturedStdout();
     RestoreNoise(before);
     DecodeCoreFrame(&used, 1280, w.bytes.data(), out.data());
+    testing::internal::GetCapturedStdout();
     EXPECT_EQ(std::memcmp(out.data(), fresh.c.data(), sizeof(float) * kCoefficientCount), 0);
 }
 
