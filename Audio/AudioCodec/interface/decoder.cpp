@@ -20,7 +20,11 @@ int32_t DecoderMainBytes(uint32_t bit_rate) {
     return bytes >= kMaxMainBytes ? kMaxMainBytes : static_cast<int32_t>(bytes);
 }
 
-int32_t CopyCount(uint16_t rdp) { return __builtin_popcount(rdp & 15u); }
+int32_t CopyCount(uint16_t rdp) {
+    int32_t count = 0;
+    for (int j = 0; j < 4; ++j) count += (rdp >> j) & 1;
+    return count;
+}
 
 void InitDecoderChannel(CoreDecoderState* core) {
     InitCoreTables();
