@@ -52,7 +52,8 @@ void Decimator_Process(DecimatorState* state, const int16_t* input, int32_t coun
     const int32_t taps = state->taps;
     const float* c = state->coefficients;
     int16_t* h = state->history;
-    std::memcpy(h + taps, input, static_cast<size_t>(count) * sizeof(int16_t));
+    // A call with fewer samples than the factor takes nothing in and only moves the kept samples.
+    if (count >= state->factor) std::memcpy(h + taps, input, static_cast<size_t>(count) * sizeof(int16_t));
     for (int32_t j = 0; j < count / state->factor; ++j) {
         const int16_t* x = h + j * state->factor;
         float acc = 0.0f;
