@@ -271,27 +271,6 @@ TEST(CoreDecoder, FrameOf960BitsWithSplit0GetsFadingHighBandNoise) {
     EXPECT_EQ(d.console, "");
 }
 
-TEST(CoreDecoder, CopyOf208BitsDecodesTheBaseLayerOnly) {
-    InitCoreTables();
-    const FrameWriter w = BaseHeader(3, 10, -12, 0);
-    const Decoded full = Decode(w.bytes, 1280);
-    const Decoded copy = Decode(w.bytes, 208);
-    for (int r = 0; r < kBaseRegions; ++r) EXPECT_EQ(copy.state.power_index[r], full.state.power_index[r]);
-    // Regions sent before the one in which the copy ends decode alike (those
-    // of categories 0 ... 4 have no noise).
-    int ends_in = kBaseRegions - 1;
-    while (copy.state.base_category[copy.state.region_order[ends_in]] >= 7) --ends_in;
-    ASSERT_GT(ends_in, 0);
-    for (int i = 0; i < ends_in; ++i) {
-        const int r = copy.state.region_order[i];
-        EXPECT_EQ(copy.state.base_category[r], full.state.base_category[r]);
-        if (copy.state.base_category[r] > 4) continue;
-        for (int k = r * kRegionSize; k < (r + 1) * kRegionSize; ++k) EXPECT_EQ(copy.c[k], full.c[k]);
-    }
-    for (int k = 560; k < kCoefficientCount; ++k) EXPECT_EQ(copy.c[k], 0.0f);
-    EXPECT_EQ(copy.state.frame_error, 0);
-}
-
 TEST(CoreDecoder, BaseWithoutBitsForItsControlIsNoiseInRegionOrder) {
     InitCoreTables();
     // Two bytes: split 0, p(0) = 24, region 1 at -12 (code 1000), and four

@@ -23,7 +23,6 @@ constexpr int kZeroDifferenceIndex = 12;  // code index of a power difference of
 constexpr int kExtensionMinFrameBits = 560;
 constexpr int kHighBandStart = kBaseRegions * kRegionSize;
 constexpr int kHighBandLength = kExtRegions * kRegionSize;
-constexpr int kNoBitsCategory = 7;
 
 // Process-wide copy of an odd-length (or empty) frame.
 uint8_t FrameScratch[kCoreFrameBytes];

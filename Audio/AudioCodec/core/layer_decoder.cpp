@@ -9,7 +9,6 @@ namespace {
 constexpr double kOutputScale = 33.0;
 // Amplitude, relative to the region's, of the noise in regions without bits.
 constexpr float kUnquantisedNoise = 0.70711f;
-constexpr int kNoBitsCategory = 7;
 constexpr int kHalfRegion = kRegionSize / 2;
 constexpr int kMaxDimension = 5;
 
@@ -122,7 +121,6 @@ void DecodeLayerVectors(BitReader* reader, int regions, const int32_t* region_or
                         float* coefficients) {
     for (int i = 0; i < regions; ++i) {
         const int r = region_order[i];
-        // Categories above 7 (raised by the control value) carry no bits either.
         const int category = categories[r] < kNoBitsCategory ? categories[r] : kNoBitsCategory;
         float* region = coefficients + r * kRegionSize;
         const float unquantised = ScaledNoise(sigma[r], kUnquantisedNoise, noise_gain);

@@ -6,11 +6,15 @@
 #include "core/bit_reader.h"
 #include "core/decoder_noise.h"
 
+// Regions of this category (or, raised by a control value, above it) carry
+// no coefficient bits and are filled with noise.
+constexpr int kNoBitsCategory = 7;
+
 // Decodes the `regions` regions of `region_order` (sending order) into
-// `coefficients` (all 960, zero on entry). `sigma` and `categories` are
-// indexed by region number; a category of 7 or more carries no bits and is
-// noise-filled. Bits are taken from `*available` until it runs out; from
-// then on the rest of the layer is noise and its regions' categories become 7.
+// `coefficients` (all 960, zero on entry); `sigma` and `categories` are
+// indexed by region number. Bits are taken from `*available` until it runs
+// out; from then on the rest of the layer is noise and its regions'
+// categories become 7.
 void DecodeLayerVectors(BitReader* reader, int regions, const int32_t* region_order, const float* sigma,
                         int32_t* categories, int32_t* available, float noise_gain, NoiseGenerator* noise,
                         float* coefficients);
