@@ -115,8 +115,8 @@ static int run_session(int channels) {
            stereo ? "stereo" : "mono", FRAMES, (int)total_rate, (int)(part_bytes * channels), (int)part_bytes,
            COPIES);
     printf("  encoder: speech in %d frames, peak energy %d\n", speech_frames, peak_energy);
-    printf("  decoder: %d packets lost, %d calls, %d frames delivered (silence, then frames 0 to %d; "
-           "frame %d is still held), peak output %d\n",
+    printf("  decoder: %d packets lost, %d calls, %d frames delivered (silence, then the frames of packets "
+           "0 to %d; packet %d is still held), peak output %d\n",
            LOST, calls, total, total - 2, FRAMES - 1, peak_output);
     free(encoder);
     free(decoder);
