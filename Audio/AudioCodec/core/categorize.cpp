@@ -73,8 +73,9 @@ void Categorize(int regions, int available_bits, const int32_t* power_indices, i
     }
     int32_t low_bits = high_bits;
 
-    // Finer steps are stored downwards from the middle, coarser ones upwards,
-    // so the list runs from the finest change to the coarsest.
+    // Finer steps are stored downwards from the middle, coarser ones upwards:
+    // raising the list's regions in order first undoes the finer steps,
+    // latest first, then takes the coarser steps in order.
     int32_t work[2 * kControlValues];
     int high_pos = kControlValues, low_pos = kControlValues;
     for (int step = 0; step < kControlValues - 1; ++step) {
