@@ -4,7 +4,8 @@ include(${CMAKE_CURRENT_LIST_DIR}/run_checked.cmake)
 
 file(REMOVE_RECURSE ${WORK})
 run_checked(out ${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK} -G ${GENERATOR} -DCMAKE_BUILD_TYPE=Release
-  -DCMAKE_C_COMPILER=${CC} -DCMAKE_PREFIX_PATH=${PREFIX} -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF)
+  -DCMAKE_C_COMPILER=${CC} -DCMAKE_PREFIX_PATH=${PREFIX} -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF
+  "-DCMAKE_C_FLAGS=${HOST_FLAGS}")
 run_checked(out ${CMAKE_COMMAND} --build ${WORK})
 foreach(program dremko_host_example dremko_host_example_static)
   run_checked(out ${WORK}/${program})
