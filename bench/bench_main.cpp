@@ -5,8 +5,9 @@
 //
 //   dremko_bench [--repeat N] [--frames N] [--smoke] [--digest]
 //
-// Each figure is the best of N passes over the audio (the passes of both
-// codecs alternate, so both see the same machine load). --digest prints an
+// Times are CPU time of the benchmark's thread, so other processes on the
+// machine do not inflate them; each figure is the best of N passes over the
+// audio, and the passes of both codecs alternate. --digest prints an
 // FNV-1a hash of every DremkoCodec output instead, to compare the bits of
 // two builds or machines.
 #include <opus.h>
@@ -102,7 +103,8 @@ void PrintRow(const std::string& what, const Figures& f) {
 
 void PrintTable(const Options& o, const BenchAudio& audio, const std::vector<StreamFigures>& all) {
     std::printf("DremkoCodec against %s on %s\n", opus_get_version_string(), CpuName().c_str());
-    std::printf("%d frames (%.1f s) per pass, best of %d passes; %d redundant copies in DremkoCodec packets;\n",
+    std::printf("%d frames (%.1f s) per pass, best of %d passes, thread CPU time; %d redundant copies in DremkoCodec "
+                "packets;\n",
                 audio.frames, audio.frames * kFrameMicros / 1e6, o.repeat, kCopies);
     std::printf("libopus: restricted low delay, complexity 10, CBR, 20 ms; a stereo frame is both channels.\n\n");
     std::printf("| %-38s | Dremko µs/frame | × real time | libopus µs/frame | × real time | libopus / Dremko |\n",

@@ -35,7 +35,7 @@ double DremkoEncode(const BenchAudio& audio, const DremkoStream& stream, DremkoE
     std::vector<int32_t>& flags = encoded->flags_levels;
     flags.assign(2 * static_cast<size_t>(audio.frames), 0);
 
-    const auto start = BenchClock::now();
+    const auto start = CpuNow();
     for (int f = 0; f < audio.frames; ++f) {
         lengths[f] = channels * Dremko_EncodeFrame(ctx.data(), pcm + f * channels * kFrameSamples,
                                                    &out[static_cast<size_t>(f) * kMaxPacketBytes], stream.copies);
@@ -61,7 +61,7 @@ double DremkoDecode(const std::vector<Packet>& packets, const std::vector<bool>&
     size_t written = 0;
     int32_t lost = 0;
 
-    const auto start = BenchClock::now();
+    const auto start = CpuNow();
     for (size_t i = 0; i < packets.size(); ++i) {
         if (!received[i]) {
             ++lost;
@@ -93,7 +93,7 @@ double DremkoGapCall(const std::vector<Packet>& packets, const DremkoStream& str
     double best = 1e30;
     for (int r = 0; r < repeats; ++r) {
         ctx = before;
-        const auto start = BenchClock::now();
+        const auto start = CpuNow();
         Dremko_DecodeFrame(ctx.data(), next.data(), out.data(), 0, &delivered);
         best = std::min(best, MicrosSince(start));
     }
@@ -104,7 +104,7 @@ double DremkoEncoderInit(int repeats) {
     std::vector<uint8_t> ctx(static_cast<size_t>(Dremko_SizeofEncoderContext()));
     double best = 1e30;
     for (int r = 0; r < repeats; ++r) {
-        const auto start = BenchClock::now();
+        const auto start = CpuNow();
         Dremko_InitEncoderContext(ctx.data(), 64000, 1);
         best = std::min(best, MicrosSince(start));
     }
@@ -115,7 +115,7 @@ double DremkoDecoderInit(int repeats) {
     std::vector<uint8_t> ctx(static_cast<size_t>(Dremko_SizeofDecoderContext()));
     double best = 1e30;
     for (int r = 0; r < repeats; ++r) {
-        const auto start = BenchClock::now();
+        const auto start = CpuNow();
         Dremko_InitDecoderContext(ctx.data(), 1);
         best = std::min(best, MicrosSince(start));
     }
@@ -124,7 +124,7 @@ double DremkoDecoderInit(int repeats) {
 
 double DremkoFirstInit() {
     std::vector<uint8_t> ctx(static_cast<size_t>(Dremko_SizeofEncoderContext()));
-    const auto start = BenchClock::now();
+    const auto start = CpuNow();
     Dremko_InitEncoderContext(ctx.data(), 64000, 0);
     return MicrosSince(start);
 }

@@ -31,7 +31,7 @@ double OpusEncode(const BenchAudio& audio, bool stereo, int32_t bit_rate, std::v
     std::vector<unsigned char> out(static_cast<size_t>(audio.frames) * kMaxOpusPacket);
     std::vector<int32_t> lengths(static_cast<size_t>(audio.frames));
 
-    const auto start = BenchClock::now();
+    const auto start = CpuNow();
     for (int f = 0; f < audio.frames; ++f)
         lengths[f] = opus_encode(enc, pcm + f * channels * kFrameSamples, kFrameSamples,
                                  &out[static_cast<size_t>(f) * kMaxOpusPacket], kMaxOpusPacket);
@@ -55,7 +55,7 @@ double OpusDecode(const std::vector<OpusPacket>& packets, const std::vector<bool
     std::vector<int16_t> pcm(packets.size() * channels * kFrameSamples);
     int decoded = 0;
 
-    const auto start = BenchClock::now();
+    const auto start = CpuNow();
     for (size_t i = 0; i < packets.size(); ++i) {
         int16_t* out = &pcm[i * channels * kFrameSamples];
         decoded += received[i] ? opus_decode(dec, packets[i].data(), static_cast<int32_t>(packets[i].size()), out,
