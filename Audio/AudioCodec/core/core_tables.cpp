@@ -39,16 +39,10 @@ const float Category6NoiseFactor[20] = {0.70711f, 0.5686f, 0.3563f, 0.25f, 0.25f
                                         0.25f,    0.25f,   0.25f,   0.25f, 0.25f, 0.25f};
 
 namespace {
-// Set before the first build starts; a plain word, so the first call must
-// finish before any other library call (no two calls run at once).
-bool tables_built = false;
 // Region power step: 10^0.30103 is 2 to ten digits.
 constexpr double kLog10Of2 = 0.3010299957;
-}  // namespace
 
-void InitCoreTables() {
-    if (tables_built) return;
-    tables_built = true;
+bool BuildCoreTables() {
     InitDct4Tables();
     for (int i = 0; i < 64; ++i) {
         const float power = static_cast<float>(std::pow(10.0, kLog10Of2 * (i - kPowerIndexOffset)));
@@ -61,4 +55,16 @@ void InitCoreTables() {
         BinInverse[c] = static_cast<int32_t>(32768.0 / (MaxBin[c] + 1.0) + 1.0);
         StepSizeInverse[c] = static_cast<float>(1.0 / static_cast<double>(StepSize[c]));
     }
+    return true;
+}
+
+}  // namespace
+
+// A function-local static is initialised exactly once: a thread that calls
+// while another is building waits until the tables are complete, and later
+// calls only read the guard. The guard takes no lock after the first build
+// and allocates nothing.
+void InitCoreTables() {
+    static const bool built = BuildCoreTables();
+    static_cast<void>(built);
 }

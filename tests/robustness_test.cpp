@@ -1,0 +1,235 @@
+// Hostile packets and odd settings: the library reads and writes only the
+// memory it is given, and prints nothing but the frame-error line. Every
+// packet, frame, PCM block and output buffer here is a heap block of exactly
+// the size the settings imply, so AddressSanitizer (scripts/test_sanitized.sh)
+// and valgrind report any access beyond it.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "codec_session.h"
+#include "core/core_decoder.h"
+#include "core/decoder_noise.h"
+#include "dremko.h"
+#include "test_signals.h"
+
+namespace {
+
+constexpr int kFrame = 960;
+constexpr int kMaxFramesPerCall = 21;
+constexpr int16_t kUntouched = 0x5A5A;
+
+// Bytes to cut packets from: real stereo packets with four copies (speech in
+// one channel, chords in the other), then as many pseudo-random bytes.
+const std::vector<uint8_t>& PacketSource() {
+    static const std::vector<uint8_t> source = [] {
+        const int frames = 12;
+        EncoderSession enc = MakeEncoder(128000, true);
+        const std::vector<int16_t> pcm =
+            test_signals::Planar(test_signals::SpeechLike(frames), test_signals::Chords(frames));
+        std::vector<uint8_t> bytes;
+        for (const std::vector<uint8_t>& p : EncodeAll(enc, pcm, true, 4)) bytes.insert(bytes.end(), p.begin(), p.end());
+        uint32_t x = 12345;
+        for (size_t i = 0, n = bytes.size(); i < n; ++i) {
+            x = x * 1664525u + 1013904223u;
+            bytes.push_back(static_cast<uint8_t>(x >> 24));
+        }
+        return bytes;
+    }();
+    return source;
+}
+
+// The next `size` bytes of the source (wrapping round) in their own heap block.
+std::unique_ptr<uint8_t[]> ExactBlock(size_t size, size_t* cursor) {
+    const std::vector<uint8_t>& source = PacketSource();
+    std::unique_ptr<uint8_t[]> block(new uint8_t[size]);
+    for (size_t i = 0; i < size; ++i) block[i] = source[(*cursor + i) % source.size()];
+    *cursor += size + 97;
+    return block;
+}
+
+// The packet length a decoder expects: a main frame of rate / 400 bytes, at
+// most 160, and 26 bytes per copy bit among bits 0 ... 3, per stream channel.
+size_t DecoderPacketBytes(uint32_t bit_rate, uint16_t rdp_bits, bool stereo_stream) {
+    const size_t main_bytes = bit_rate / 400 < 160 ? bit_rate / 400 : 160;
+    size_t part = main_bytes;
+    for (int k = 0; k < 4; ++k) part += (rdp_bits >> k & 1) ? 26 : 0;
+    return stereo_stream ? 2 * part : part;
+}
+
+// A host writes the stream mode into the decoder context at byte offset 8.
+void SetStreamMode(void* context, int32_t stereo_stream) {
+    std::memcpy(static_cast<uint8_t*>(context) + 8, &stereo_stream, sizeof stereo_stream);
+}
+
+// One decoder session over twelve calls: the loss counts run through the
+// extremes, the stream mode flips every third call, and the rate and copy
+// mask change at the seventh call. Checks what every call delivers and that
+// nothing is written beyond the delivered frames.
+void DecodeHostileSession(bool stereo_out, uint32_t rate, uint16_t mask, uint32_t later_rate, uint16_t later_mask,
+                          size_t* cursor) {
+    static const int32_t kLosses[] = {7, 1, -1, 3, INT32_MIN, 2, 25, 0, INT32_MAX, 6, 1, 0};
+    DecoderSession dec = MakeDecoder(0, 0, stereo_out);
+    const size_t frame_samples = stereo_out ? 2 * kFrame : kFrame;
+    for (int call = 0; call < 12; ++call) {
+        if (call == 6) {
+            rate = later_rate;
+            mask = later_mask;
+        }
+        DremkoSetDecoderBitRate(dec.ctx(), static_cast<int32_t>(rate));
+        DremkoSetDecoderRdpBits(dec.ctx(), mask);
+        const bool stereo_stream = (call / 3 + (stereo_out ? 1 : 0)) % 2 == 1;
+        SetStreamMode(dec.ctx(), stereo_stream);
+        const std::unique_ptr<uint8_t[]> packet = ExactBlock(DecoderPacketBytes(rate, mask, stereo_stream), cursor);
+        std::vector<int16_t> out(kMaxFramesPerCall * frame_samples, kUntouched);
+        int32_t delivered = -1;
+        EXPECT_EQ(Dremko_DecodeFrame(dec.ctx(), packet.get(), out.data(), kLosses[call], &delivered), 0);
+        ASSERT_GE(delivered, 1);
+        ASSERT_LE(delivered, call == 0 ? 1 : kMaxFramesPerCall);
+        for (size_t i = static_cast<size_t>(delivered) * frame_samples; i < out.size(); ++i)
+            ASSERT_EQ(out[i], kUntouched) << "sample " << i << " of call " << call;
+    }
+}
+
+TEST(DecoderRobustness, StaysInsideItsPacketContextAndOutputForEverySetting) {
+    // 0 and 1 give empty main frames, 400 a single byte, 48400 an odd 121
+    // bytes; 64400 and more would ask for more than 160 bytes.
+    const uint32_t rates[] = {0, 1, 400, 47999, 48400, 64000, 64400, 1000000, 0xFFFFFFFFu};
+    const uint16_t masks[] = {0, 1, 5, 15, 0xFFF0, 0xFFFF};
+    const size_t rate_count = sizeof rates / sizeof rates[0];
+    const size_t mask_count = sizeof masks / sizeof masks[0];
+    size_t cursor = 0;
+    for (bool stereo_out : {false, true})
+        for (size_t r = 0; r < rate_count; ++r)
+            for (size_t m = 0; m < mask_count; ++m) {
+                SCOPED_TRACE(testing::Message() << "stereo output " << stereo_out << ", bit_rate " << rates[r]
+                                                << ", rdp_bits " << masks[m]);
+                DecodeHostileSession(stereo_out, rates[r], masks[m], rates[(r + 4) % rate_count],
+                                     masks[(m + 3) % mask_count], &cursor);
+            }
+}
+
+// The core frame decoder on frames of every awkward length, each in a block
+// of exactly its whole bytes: it reads no byte beyond them, stays finite and
+// never fills the uncoded band. A frame of 1 ... 7 bits has no whole byte and
+// decodes exactly as an empty one; a frame of an odd byte count decodes as
+// the same number of bits followed in memory by a copy of its last byte.
+TEST(DecoderRobustness, CoreFramesOfAnyLengthReadOnlyTheirOwnBytes) {
+    InitCoreTables();
+    CoreDecoderState state{};
+    float coefficients[kFrame];
+    const int lengths[] = {INT_MIN, -8, -1, 0, 1, 7, 8, 9, 15, 16, 24, 200, 208, 968, 1272, 1280, 1281, 1288, INT_MAX};
+    size_t cursor = 0;
+    for (int bits : lengths) {
+        const size_t bytes = bits <= 0 ? 0 : static_cast<size_t>(bits < 1280 ? bits : 1280) / 8;
+        for (int content = 0; content < 6; ++content) {
+            const std::unique_ptr<uint8_t[]> frame = ExactBlock(bytes, &cursor);
+            DecodeCoreFrame(&state, bits, frame.get(), coefficients);
+            for (int k = 0; k < kFrame; ++k) ASSERT_TRUE(std::isfinite(coefficients[k])) << bits << " bits, k " << k;
+            for (int k = 880; k < kFrame; ++k) ASSERT_EQ(coefficients[k], 0.0f) << bits << " bits";
+        }
+    }
+
+    // Same generator state for both decodings of a pair.
+    const NoiseGenerator base = BaseLayerNoise, ext = ExtLayerNoise;
+    const uint16_t high = HighBandNoiseState;
+    auto decode = [&](int bits, const uint8_t* frame, float* out) {
+        BaseLayerNoise = base;
+        ExtLayerNoise = ext;
+        HighBandNoiseState = high;
+        DecodeCoreFrame(&state, bits, frame, out);
+    };
+    float empty[kFrame], reference[kFrame];
+    const uint8_t no_byte = 0;
+    decode(0, &no_byte, empty);
+    for (int bits = 1; bits < 8; ++bits) {
+        const std::unique_ptr<uint8_t[]> nothing(new uint8_t[0]);
+        decode(bits, nothing.get(), coefficients);
+        EXPECT_EQ(std::memcmp(coefficients, empty, sizeof empty), 0) << bits << " bits";
+    }
+    for (int bytes : {1, 25, 121, 159}) {
+        const std::unique_ptr<uint8_t[]> odd = ExactBlock(static_cast<size_t>(bytes), &cursor);
+        std::vector<uint8_t> even(odd.get(), odd.get() + bytes);
+        even.push_back(even.back());
+        decode(8 * bytes, odd.get(), coefficients);
+        decode(8 * bytes, even.data(), reference);
+        EXPECT_EQ(std::memcmp(coefficients, reference, sizeof reference), 0) << bytes << " bytes";
+    }
+    BaseLayerNoise = base;
+    ExtLayerNoise = ext;
+    HighBandNoiseState = high;
+}
+
+// Main frame bytes for a per-channel rate: 960 bits at least, 160 bytes at most.
+int32_t EncoderMainBytes(int32_t rate) {
+    const int32_t bits = rate / 50 > 960 ? rate / 50 : 960;
+    return bits / 8 < 160 ? bits / 8 : 160;
+}
+
+TEST(EncoderRobustness, WritesExactlyOnePacketForAnyRateStereoFlagAndRedundancy) {
+    const int32_t rates[] = {INT32_MIN, -1, 0, 1, 47999, 48000, 50050, 64399, 64400, 128800, 1000000, INT32_MAX};
+    const int32_t stereo_flags[] = {0, 1, -7};
+    const int32_t requests[] = {INT32_MIN, -3, 0, 1, 4, 5, INT32_MAX, 2};
+    const std::vector<int16_t> speech = test_signals::SpeechLike(8);
+    const std::vector<int16_t> chords = test_signals::Chords(8);
+    for (int32_t rate : rates)
+        for (int32_t stereo : stereo_flags) {
+            SCOPED_TRACE(testing::Message() << "bit rate " << rate << ", stereo flag " << stereo);
+            std::vector<uint8_t> context(static_cast<size_t>(Dremko_SizeofEncoderContext()));
+            ASSERT_EQ(Dremko_InitEncoderContext(context.data(), rate, stereo), 0);
+            const int channels = stereo ? 2 : 1;
+            const int32_t main_bytes = EncoderMainBytes(stereo ? rate >> 1 : rate);
+            for (size_t t = 0; t < sizeof requests / sizeof requests[0]; ++t) {
+                const int32_t copies = requests[t] < 0 ? 0 : (requests[t] > 4 ? 4 : requests[t]);
+                std::unique_ptr<int16_t[]> pcm(new int16_t[static_cast<size_t>(channels * kFrame)]);
+                std::memcpy(pcm.get(), &speech[t * kFrame], kFrame * sizeof(int16_t));
+                if (channels == 2) std::memcpy(pcm.get() + kFrame, &chords[t * kFrame], kFrame * sizeof(int16_t));
+                const int32_t part_bytes = main_bytes + 26 * copies;
+                std::unique_ptr<uint8_t[]> packet(new uint8_t[static_cast<size_t>(channels * part_bytes)]);
+                ASSERT_EQ(Dremko_EncodeFrame(context.data(), pcm.get(), packet.get(), requests[t]), part_bytes);
+                EXPECT_EQ(DremkoEncoder_GetRP(context.data()), copies);
+                const int32_t energy = DremkoEncoder_GetEnergy(context.data());
+                EXPECT_TRUE(energy >= 0 && energy <= 254 && energy % 2 == 0) << energy;
+                EXPECT_EQ(DremkoEncoder_GetSpeechDetect(context.data()) & ~1, 0);
+            }
+        }
+}
+
+// Everything a host sees on the console: a clean stream prints nothing; a
+// hostile session prints only frame-error lines, and at least one.
+TEST(Robustness, TheOnlyConsoleOutputIsTheFrameErrorLine) {
+    const std::vector<int16_t> speech = test_signals::SpeechLike(10);
+    EncoderSession enc = MakeEncoder(64000, false);
+    const auto packets = EncodeAll(enc, speech, false, 2);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    DecoderSession clean = MakeDecoder(64000, 2, false);
+    DecodeAll(clean, packets, std::vector<int32_t>(packets.size(), 0), false);
+    const std::string clean_out = testing::internal::GetCapturedStdout();
+    const std::string clean_err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(clean_out, "");
+    EXPECT_EQ(clean_err, "");
+
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    size_t cursor = PacketSource().size() / 2;  // pseudo-random bytes
+    DecodeHostileSession(true, 64000, 15, 0xFFFFFFFFu, 0xFFFF, &cursor);
+    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, "");
+    EXPECT_NE(out, "");
+    const std::regex frame_error("decoder: FRAME ERROR [1-7]");
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) EXPECT_TRUE(std::regex_match(line, frame_error)) << line;
+    EXPECT_EQ(out.back(), '\n');
+}
+
+}  // namespace
