@@ -233,6 +233,7 @@ TEST(RegionPowers, SplitFollowsHighToLowBandRatio) {
 TEST(RegionPowers, MeanSquareOnABoundaryTakesTheHigherIndex) {
     // One non-zero coefficient x per region: mean square 0.05 x^2. Search x
     // landing exactly on a power boundary.
+    InitCoreTables();
     int boundaries_hit = 0;
     for (int i = 17; i <= 47; ++i) {  // no clamping around these
         float x = std::nextafter(static_cast<float>(std::sqrt(PowerBoundary[i] / 0.05)), 0.0f);

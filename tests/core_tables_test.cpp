@@ -110,6 +110,7 @@ TEST(CoreTables, SecondInitChangesNothing) {
 }
 
 TEST(CoreTables, CategoryConstantsAreConsistent) {
+    InitCoreTables();
     const int32_t entries[7] = {196, 100, 49, 625, 256, 243, 32};
     for (int c = 0; c < kCategories; ++c) {
         EXPECT_EQ(VectorDimension[c] * VectorsPerRegion[c], kRegionSize) << c;
