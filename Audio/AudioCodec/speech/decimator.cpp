@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+#include "simd/lanes.h"
+
 namespace {
 
 // Both filters are symmetric: the tables below give the first half, and the
@@ -36,6 +38,13 @@ constexpr int kClearedInput = 1280;
 constexpr int kMaxFactor = 6;
 constexpr int32_t kOutputBlock = 160;  // outputs summed side by side: 20 ms at 8 kHz
 
+// acc[j] += x[j] * coefficient for j < count (a multiple of 4): each
+// product is exact in double, each sum is rounded to float.
+void AccumulateTap(float* acc, const float* x, double coefficient, int32_t count) {
+    for (int32_t j = 0; j < count; j += 4)
+        StoreFloat4(acc + j, AddScaled(LoadFloat4(acc + j), coefficient, LoadFloat4(x + j)));
+}
+
 }  // namespace
 
 const std::array<float, 96> kDecimatorTaps48k = Mirrored(kHalf48k);
@@ -62,21 +71,20 @@ void Decimator_Process(DecimatorState* state, const int16_t* input, int32_t coun
     // sample j * factor + i, which is entry j + i / factor of phase i % factor.
     // So each tap is one pass over consecutive outputs, and the outputs'
     // running sums, independent of each other, advance side by side.
-    const int32_t stride = (taps + count + factor - 1) / factor;
-    float phases[kDecimatorHistory + kMaxFactor];
-    for (int32_t n = 0; n < taps + count; ++n) phases[n % factor * stride + n / factor] = h[n];
+    const int32_t samples = taps + count;
+    const int32_t stride = (samples + factor - 1) / factor;
+    // Zeroed, so that the lanes past the last output of a block (up to 3)
+    // read defined values; their sums are never used.
+    float phases[kDecimatorHistory + kMaxFactor + 4] = {};
+    for (int32_t p = 0; p < factor; ++p)
+        for (int32_t n = p, m = 0; n < samples; n += factor, ++m) phases[p * stride + m] = h[n];
 
     const int32_t outputs = count / factor;
     for (int32_t first = 0; first < outputs; first += kOutputBlock) {
         const int32_t block = outputs - first < kOutputBlock ? outputs - first : kOutputBlock;
         float acc[kOutputBlock] = {};
-        for (int32_t i = 0; i < taps; ++i) {
-            const double coefficient = c[taps - 1 - i];
-            const float* x = phases + i % factor * stride + first + i / factor;
-            // Each product is exact in double; only the running sum is rounded.
-            for (int32_t j = 0; j < block; ++j)
-                acc[j] = static_cast<float>(static_cast<double>(acc[j]) + static_cast<double>(x[j]) * coefficient);
-        }
+        for (int32_t i = 0; i < taps; ++i)
+            AccumulateTap(acc, phases + i % factor * stride + first + i / factor, c[taps - 1 - i], (block + 3) & ~3);
         // No saturation: a result beyond the 16-bit range keeps its low 16 bits.
         for (int32_t j = 0; j < block; ++j) output[first + j] = static_cast<int16_t>(static_cast<int32_t>(acc[j]));
     }

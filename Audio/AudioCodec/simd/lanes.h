@@ -1,0 +1,29 @@
+// Four float lanes for loops whose elements are independent of each other.
+// Each helper acts on every lane on its own exactly as the scalar code
+// would: products and sums are formed in double precision and rounded to
+// float once, when stored. A loop written with lanes therefore gives the
+// scalar loop's results bit for bit, on any instruction set.
+#pragma once
+#include <cstring>
+
+using Float4 = float __attribute__((vector_size(16)));
+
+namespace lanes_detail {
+// Double lanes live only inside the helpers below, never in an interface.
+using Double4 = double __attribute__((vector_size(32)));
+}  // namespace lanes_detail
+
+inline Float4 LoadFloat4(const float* p) {
+    Float4 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline void StoreFloat4(float* p, Float4 v) { std::memcpy(p, &v, sizeof v); }
+
+// a + x * factor, rounded once.
+inline Float4 AddScaled(Float4 a, double factor, Float4 x) {
+    using lanes_detail::Double4;
+    return __builtin_convertvector(__builtin_convertvector(a, Double4) + factor * __builtin_convertvector(x, Double4),
+                                   Float4);
+}
