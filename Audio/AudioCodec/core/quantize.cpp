@@ -9,11 +9,18 @@ namespace {
 
 constexpr int kNoBitsCategory = 7;
 
+// Appends the low `length` bits of value (1 ... 32, nothing above them set),
+// most significant first; they may straddle two words.
 void AppendBits(RegionCode* code, uint32_t value, int length) {
-    for (int i = length - 1; i >= 0; --i) {
-        const int position = code->bits++;
-        code->words[position / 32] |= ((value >> i) & 1u) << (31 - position % 32);
+    const int word = code->bits / 32;
+    const int free_bits = 32 - code->bits % 32;
+    if (length <= free_bits) {
+        code->words[word] |= value << (free_bits - length);
+    } else {
+        code->words[word] |= value >> (length - free_bits);
+        code->words[word + 1] |= value << (32 - (length - free_bits));
     }
+    code->bits += length;
 }
 
 // Codes region r of a layer at its category: a category of 7 or more spends nothing.
@@ -48,8 +55,9 @@ int QuantizeRegion(const float* coefficients, int32_t table_power, int32_t categ
             }
             index = index * (max_bin + 1) + digit;
         }
-        AppendBits(code, book.code[index], book.length[index]);
-        AppendBits(code, signs, sign_count);
+        // The vector's code, then its sign bits.
+        AppendBits(code, (static_cast<uint32_t>(book.code[index]) << sign_count) | signs,
+                   book.length[index] + sign_count);
     }
     return code->bits;
 }
