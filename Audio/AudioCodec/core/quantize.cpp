@@ -2,8 +2,9 @@
 // rate control that picks a layer's categorisation control value.
 #include "core/quantize.h"
 
-#include <cmath>
 #include <cstring>
+
+#include "simd/lanes.h"
 
 namespace {
 
@@ -38,22 +39,25 @@ int QuantizeRegion(const float* coefficients, int32_t table_power, int32_t categ
     std::memset(code, 0, sizeof *code);
     const float scale =
         static_cast<float>(static_cast<double>(InverseStandardDeviation[table_power]) * StepSizeInverse[category]);
-    const double dead_zone = DeadZone[category];
+    int32_t digits[kRegionSize];
+    for (int i = 0; i < kRegionSize; i += 4) {
+        const Int4 d = TruncateScaledMagnitude(LoadFloat4(coefficients + i), scale, DeadZone[category]);
+        std::memcpy(digits + i, &d, sizeof d);
+    }
     const int32_t max_bin = MaxBin[category];
     const VectorCodebook& book = VectorCodebooks[category];
-    const float* x = coefficients;
+    int k = 0;
     for (int v = 0; v < VectorsPerRegion[category]; ++v) {
         int32_t index = 0;
         uint32_t signs = 0;
         int sign_count = 0;
-        for (int i = 0; i < VectorDimension[category]; ++i, ++x) {
-            int32_t digit = static_cast<int32_t>(std::fabs(static_cast<double>(*x)) * scale + dead_zone);
-            if (digit != 0) {
-                signs = (signs << 1) | (*x > 0.0f ? 1u : 0u);
-                ++sign_count;
-                if (digit > max_bin) digit = max_bin;  // clamped, but its sign is kept
-            }
-            index = index * (max_bin + 1) + digit;
+        for (int i = 0; i < VectorDimension[category]; ++i, ++k) {
+            // Without branches: whether a digit is 0 follows the signal, not a pattern.
+            const uint32_t nonzero = digits[k] != 0;
+            signs = (signs << nonzero) | (nonzero & (coefficients[k] > 0.0f));
+            sign_count += nonzero;
+            // A digit above the max bin is clamped, but keeps its sign bit.
+            index = index * (max_bin + 1) + (digits[k] < max_bin ? digits[k] : max_bin);
         }
         // The vector's code, then its sign bits.
         AppendBits(code, (static_cast<uint32_t>(book.code[index]) << sign_count) | signs,

@@ -4,9 +4,11 @@
 // float once, when stored. A loop written with lanes therefore gives the
 // scalar loop's results bit for bit, on any instruction set.
 #pragma once
+#include <cstdint>
 #include <cstring>
 
 using Float4 = float __attribute__((vector_size(16)));
+using Int4 = int32_t __attribute__((vector_size(16)));
 
 namespace lanes_detail {
 // Double lanes live only inside the helpers below, never in an interface.
@@ -26,4 +28,12 @@ inline Float4 AddScaled(Float4 a, double factor, Float4 x) {
     using lanes_detail::Double4;
     return __builtin_convertvector(__builtin_convertvector(a, Double4) + factor * __builtin_convertvector(x, Double4),
                                    Float4);
+}
+
+// trunc(|x| * scale + offset), all in double.
+inline Int4 TruncateScaledMagnitude(Float4 x, double scale, double offset) {
+    using lanes_detail::Double4;
+    const Double4 wide = __builtin_convertvector(x, Double4);
+    const Double4 magnitude = wide < 0.0 ? -wide : wide;
+    return __builtin_convertvector(magnitude * scale + offset, Int4);
 }
