@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "simd/lanes.h"
+
 namespace {
 
 constexpr int32_t kRegion0Offset = 7;  // region 0 is sent as p(0) + 7 in 5 bits
@@ -13,24 +15,27 @@ constexpr int32_t kMinRegion0Power = -6;
 constexpr int32_t kMaxRise = 11;  // a region may lie at most 11 below its right neighbour
 constexpr int32_t kMaxFall = 12;  // the difference codes reach down to -12
 
-// Mean square of a region's 20 coefficients, the running sum rounded to float.
-float RegionMeanSquare(const float* x) {
-    float sum = 0.0f;
-    for (int i = 0; i < kRegionSize; ++i)
-        sum = static_cast<float>(static_cast<double>(sum) + static_cast<double>(x[i]) * x[i]);
-    return static_cast<float>(0.05 * sum);
+// Mean square of every region's 20 coefficients, each region's running sum
+// rounded to float. Four regions share a step, and the eleven groups of four
+// take turns, so no sum waits on its own previous step.
+void MeanSquares(const float* x, float* mean_square) {
+    static_assert(kRegions % 4 == 0, "regions go in fours");
+    float sum[kRegions] = {};
+    for (int i = 0; i < kRegionSize; ++i) {
+        for (int r = 0; r < kRegions; r += 4) {
+            const Float4 v = GatherFloat4(x + r * kRegionSize + i, kRegionSize);
+            StoreFloat4(sum + r, AddProduct(LoadFloat4(sum + r), v, v));
+        }
+    }
+    for (int r = 0; r < kRegions; r += 4) StoreFloat4(mean_square + r, Scale(0.05, LoadFloat4(sum + r)));
 }
 
-// Power index -24 ... 39 by binary search over the power boundaries.
+// Power index -24 ... 39 by binary search over the power boundaries: the
+// interval halves from 64 entries, so each step only decides whether to
+// move up.
 int32_t PowerIndex(float mean_square) {
-    int lo = 0, hi = 64;
-    for (int step = 0; step < 6; ++step) {
-        const int mid = (lo + hi) / 2;
-        if (PowerBoundary[mid - 1] <= mean_square)
-            lo = mid;
-        else
-            hi = mid;
-    }
+    int lo = 0;
+    for (int step = 32; step > 0; step /= 2) lo += PowerBoundary[lo + step - 1] <= mean_square ? step : 0;
     return lo - kPowerIndexOffset;
 }
 
@@ -58,11 +63,12 @@ int32_t SplitIndex(const int32_t* power) {
 void ComputeRegionPowers(const float* coefficients, CoreEncoderState* state, RegionEnvelope* envelope,
                          int32_t* frame_level) {
     int32_t* p = envelope->power;
+    float mean_square[kRegions];
+    MeanSquares(coefficients, mean_square);
     float total = 0.0f;
     for (int r = 0; r < kRegions; ++r) {
-        const float mean_square = RegionMeanSquare(coefficients + r * kRegionSize);
-        total += mean_square;
-        p[r] = PowerIndex(mean_square);
+        total += mean_square[r];
+        p[r] = PowerIndex(mean_square[r]);
     }
     *frame_level = FrameLevel(total);
 

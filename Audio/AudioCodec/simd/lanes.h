@@ -23,11 +23,28 @@ inline Float4 LoadFloat4(const float* p) {
 
 inline void StoreFloat4(float* p, Float4 v) { std::memcpy(p, &v, sizeof v); }
 
+// p[0], p[stride], p[2 stride], p[3 stride].
+inline Float4 GatherFloat4(const float* p, int stride) { return Float4{p[0], p[stride], p[2 * stride], p[3 * stride]}; }
+
 // a + x * factor, rounded once.
 inline Float4 AddScaled(Float4 a, double factor, Float4 x) {
     using lanes_detail::Double4;
     return __builtin_convertvector(__builtin_convertvector(a, Double4) + factor * __builtin_convertvector(x, Double4),
                                    Float4);
+}
+
+// a + x * y, rounded once.
+inline Float4 AddProduct(Float4 a, Float4 x, Float4 y) {
+    using lanes_detail::Double4;
+    return __builtin_convertvector(__builtin_convertvector(a, Double4) +
+                                       __builtin_convertvector(x, Double4) * __builtin_convertvector(y, Double4),
+                                   Float4);
+}
+
+// factor * x, rounded once.
+inline Float4 Scale(double factor, Float4 x) {
+    using lanes_detail::Double4;
+    return __builtin_convertvector(factor * __builtin_convertvector(x, Double4), Float4);
 }
 
 // trunc(|x| * scale + offset), all in double.
