@@ -11,10 +11,9 @@ export ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:check_initialization_o
 export UBSAN_OPTIONS=print_stacktrace=1
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDREMKO_SANITIZE=ON >/dev/null
 cmake --build build-asan -j"$jobs"
-# The packaging checks build hosts outside this tree, without the sanitizer
-# runtime; they are covered by the plain build.
-ctest --test-dir build-asan --output-on-failure -j"$jobs" \
-  -E '^(install_to_prefix|installed_with_.*|windows_dll_exports)$'
+# The Windows DLL check cross-builds the library afresh, where the
+# sanitizers do not reach; the plain build runs it.
+ctest --test-dir build-asan --output-on-failure -j"$jobs" -E '^windows_dll_exports$'
 
 export TSAN_OPTIONS=halt_on_error=1
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDREMKO_SANITIZE=thread >/dev/null
