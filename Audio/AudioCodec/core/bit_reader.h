@@ -21,3 +21,11 @@ int ReadBits(BitReader* reader, int count);
 // taking one from *available. Returns the leaf's index, or -1 when
 // *available is used up before a leaf; a leaf on the last available bit counts.
 int ReadTreeCode(BitReader* reader, const int16_t (*tree)[2], int32_t* available);
+// The same walk, continued from a node reached by bits already read.
+int ReadTreeCodeFrom(BitReader* reader, const int16_t (*tree)[2], int node, int32_t* available);
+// The next `count` (1 ... 16) bits as an unsigned field, without reading
+// them; the caller makes sure they lie within the frame.
+int PeekBits(const BitReader* reader, int count);
+// Reads `count` (0 ... 16) bits, leaving the reader exactly as `count` calls
+// of ReadBit would.
+void SkipBits(BitReader* reader, int count);

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/categorize.h"
+#include "core/code_lookup.h"
 #include "core/layer_decoder.h"
 
 namespace {
@@ -64,7 +65,7 @@ void DecodePowerDifferences(CoreDecoderState* state, int first, int last, int32_
     for (int r = first; r <= last; ++r) {
         const int row = r - 1 < kLastPowerCodeRow ? r - 1 : kLastPowerCodeRow;
         const int32_t before = *available;
-        const int index = ReadTreeCode(&state->reader, PowerCodeTree[row], available);
+        const int index = ReadCode(&state->reader, PowerCodeLookup(row), available);
         *budget -= before - *available;
         p[r] = p[r - 1] + (index < 0 ? kZeroDifferenceIndex : index) - kZeroDifferenceIndex;
         state->sigma[r] = RegionAmplitude(p[r]);

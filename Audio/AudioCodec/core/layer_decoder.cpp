@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/code_lookup.h"
 #include "core/core_tables.h"
 
 namespace {
@@ -28,10 +29,12 @@ void FillWithSigns(float* out, int count, float amplitude, uint32_t draw) {
 void FillZerosWithSigns(float* region, float amplitude, NoiseGenerator* noise) {
     for (int half = 0; half < 2; ++half) {
         uint32_t draw = DrawNoise(noise);
+        // Without branches: which coefficients are 0 follows the signal.
         for (float* c = region + half * kHalfRegion; c < region + (half + 1) * kHalfRegion; ++c) {
-            if (*c != 0.0f) continue;
-            *c = (draw & 1) ? amplitude : -amplitude;
-            draw >>= 1;
+            const uint32_t zero = *c == 0.0f;
+            const float noise_value = (draw & 1) ? amplitude : -amplitude;
+            *c = zero ? noise_value : *c;
+            draw >>= zero;
         }
     }
 }
@@ -73,11 +76,11 @@ bool ReadSigns(BitReader* reader, int count, int32_t* available, NoiseGenerator*
 // the region (the vector cut in its signs counts as decoded).
 int DecodeRegionVectors(BitReader* reader, int category, float sigma, int32_t* available,
                         NoiseGenerator* noise, float* region, bool* ran_out) {
-    const VectorCodebook& book = VectorCodebooks[category];
+    const CodeLookup& codes = VectorCodeLookup(category);
     const int dimension = VectorDimension[category];
     int v = 0;
     while (v < VectorsPerRegion[category] && !*ran_out) {
-        const int index = ReadTreeCode(reader, book.tree, available);
+        const int index = ReadCode(reader, codes, available);
         if (index < 0) {
             *ran_out = true;
             break;
@@ -86,12 +89,16 @@ int DecodeRegionVectors(BitReader* reader, int category, float sigma, int32_t* a
         const int sign_count = SplitVectorIndex(index, category, digits);
         uint32_t signs = 0;
         *ran_out = !ReadSigns(reader, sign_count, available, noise, &signs);
-        int next_sign = sign_count - 1;
+        // The signs, first one at bit 31; each non-zero digit takes the top
+        // one. Without branches: which digits are 0 follows the signal. A zero
+        // digit's centroid is 0, so it stores +0 and takes no sign.
+        uint64_t pending = static_cast<uint64_t>(signs) << (32 - sign_count);
         for (int j = 0; j < dimension; ++j) {
-            if (digits[j] == 0) continue;
+            const uint32_t nonzero = digits[j] != 0;
             const float value = static_cast<float>(static_cast<double>(Centroid[category][digits[j]]) * sigma *
                                                    kOutputScale);
-            region[v * dimension + j] = ((signs >> next_sign--) & 1) ? value : -value;
+            region[v * dimension + j] = nonzero & ~(pending >> 31) & 1 ? -value : value;
+            pending <<= nonzero;
         }
         ++v;
     }
@@ -104,11 +111,8 @@ int DecodeRegionVectors(BitReader* reader, int category, float sigma, int32_t* a
 void FillQuantisedZeros(float* region, int category, float sigma, float noise_gain, NoiseGenerator* noise) {
     const double large = 2.0 * sigma * kOutputScale;
     int n = 0;
-    for (int i = 0; i < kRegionSize; ++i) {
-        if (region[i] == 0.0f) continue;
-        n += 1;
-        if (category == 5 && std::fabs(region[i]) > large) n += 3;
-    }
+    for (int i = 0; i < kRegionSize; ++i)
+        n += (region[i] != 0.0f) + (category == 5 && std::fabs(region[i]) > large ? 3 : 0);
     if (n > 19) n = 19;  // with no zero left the factor goes unused
     const float* factors = category == 5 ? Category5NoiseFactor : Category6NoiseFactor;
     FillZerosWithSigns(region, ScaledNoise(sigma, factors[n], noise_gain), noise);

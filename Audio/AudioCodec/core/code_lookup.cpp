@@ -1,0 +1,59 @@
+#include "core/code_lookup.h"
+
+#include "core/core_tables.h"
+
+namespace {
+
+constexpr int kPowerCodeRows = 13;
+constexpr int kVectorCategories = 7;
+
+struct CodeLookups {
+    CodeLookup power[kPowerCodeRows];
+    CodeLookup vector[kVectorCategories];
+};
+
+void BuildLookup(const int16_t (*tree)[2], CodeLookup* lookup) {
+    lookup->tree = tree;
+    for (int prefix = 0; prefix < (1 << kLookupBits); ++prefix) {
+        CodeLookupEntry entry = {0, kLookupBits, 0};
+        int node = 0;
+        for (int bit = kLookupBits - 1; bit >= 0; --bit) {
+            const int child = tree[node][(prefix >> bit) & 1];
+            if (child <= 0) {
+                entry = {static_cast<int16_t>(-child), static_cast<uint8_t>(kLookupBits - bit), 1};
+                break;
+            }
+            node = child;
+            entry.target = static_cast<int16_t>(node);
+        }
+        lookup->entries[prefix] = entry;
+    }
+}
+
+CodeLookups BuildLookups() {
+    CodeLookups lookups;
+    for (int row = 0; row < kPowerCodeRows; ++row) BuildLookup(PowerCodeTree[row], &lookups.power[row]);
+    for (int c = 0; c < kVectorCategories; ++c) BuildLookup(VectorCodebooks[c].tree, &lookups.vector[c]);
+    return lookups;
+}
+
+// Initialised exactly once, by the first caller; later calls only read the guard.
+const CodeLookups& Lookups() {
+    static const CodeLookups lookups = BuildLookups();
+    return lookups;
+}
+
+}  // namespace
+
+const CodeLookup& PowerCodeLookup(int row) { return Lookups().power[row]; }
+
+const CodeLookup& VectorCodeLookup(int category) { return Lookups().vector[category]; }
+
+int ReadCode(BitReader* reader, const CodeLookup& lookup, int32_t* available) {
+    // Near the end of the bits available the lookup could look past them.
+    if (*available < kLookupBits) return ReadTreeCode(reader, lookup.tree, available);
+    const CodeLookupEntry& entry = lookup.entries[PeekBits(reader, kLookupBits)];
+    SkipBits(reader, entry.length);
+    *available -= entry.length;
+    return entry.leaf ? entry.target : ReadTreeCodeFrom(reader, lookup.tree, entry.target, available);
+}
