@@ -9,7 +9,13 @@
 #include <stdint.h>
 
 #if defined(_WIN32)
+#if defined(DREMKO_BUILDING_LIBRARY)
 #define DREMKO_API __declspec(dllexport)
+#elif defined(DREMKO_STATIC) /* define when linking the static library */
+#define DREMKO_API
+#else
+#define DREMKO_API __declspec(dllimport)
+#endif
 #elif defined(__GNUC__)
 #define DREMKO_API __attribute__((visibility("default")))
 #else
