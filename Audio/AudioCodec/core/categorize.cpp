@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "core/core_tables.h"
+#include "simd/lanes.h"
 
 namespace {
 
@@ -29,32 +30,46 @@ int32_t FindOffset(int regions, int available_bits, const int32_t* power_indices
     return offset;
 }
 
+// The balancing steps search the layer (28 or 16 regions) in four lanes:
+// lane k keeps the best of regions k, k + 4, k + 8, ..., so each lane's
+// search chain is a quarter as long; the lanes' winners are then compared.
+static_assert(kBaseRegions % 4 == 0 && kExtRegions % 4 == 0, "a layer searches in fours");
+const Int4 kLaneOffsets = {0, 1, 2, 3};
+
 // Region with H-category > 0 and the smallest offset - p - 2H, lowest region on ties.
 int FinerRegion(int regions, int32_t offset, const int32_t* power_indices, const int32_t* high) {
-    int32_t best_value = 99;
-    int best = 0;
-    for (int r = 0; r < regions; ++r) {
-        const int32_t value = offset - power_indices[r] - 2 * high[r];
-        if (high[r] > 0 && value < best_value) {
-            best_value = value;
-            best = r;
-        }
+    Int4 best_value = {99, 99, 99, 99};
+    Int4 best = {0, 0, 0, 0};
+    for (int r = 0; r < regions; r += 4) {
+        const Int4 h = LoadInt4(high + r);
+        const Int4 value = offset - LoadInt4(power_indices + r) - 2 * h;
+        const Int4 better = (h > 0) & (value < best_value);
+        best_value = better ? value : best_value;
+        best = better ? r + kLaneOffsets : best;
     }
-    return best;
+    int winner = 0;
+    for (int k = 1; k < 4; ++k)
+        if (best_value[k] < best_value[winner] || (best_value[k] == best_value[winner] && best[k] < best[winner]))
+            winner = k;
+    return best[winner];
 }
 
 // Region with L-category < 7 and the largest offset - p - 2L, highest region on ties.
 int CoarserRegion(int regions, int32_t offset, const int32_t* power_indices, const int32_t* low) {
-    int32_t best_value = -99;
-    int best = 0;
-    for (int r = regions - 1; r >= 0; --r) {
-        const int32_t value = offset - power_indices[r] - 2 * low[r];
-        if (low[r] < kCategories - 1 && value > best_value) {
-            best_value = value;
-            best = r;
-        }
+    Int4 best_value = {-99, -99, -99, -99};
+    Int4 best = {0, 0, 0, 0};
+    for (int r = regions - 4; r >= 0; r -= 4) {
+        const Int4 l = LoadInt4(low + r);
+        const Int4 value = offset - LoadInt4(power_indices + r) - 2 * l;
+        const Int4 better = (l < kCategories - 1) & (value > best_value);
+        best_value = better ? value : best_value;
+        best = better ? r + kLaneOffsets : best;
     }
-    return best;
+    int winner = 0;
+    for (int k = 1; k < 4; ++k)
+        if (best_value[k] > best_value[winner] || (best_value[k] == best_value[winner] && best[k] > best[winner]))
+            winner = k;
+    return best[winner];
 }
 
 }  // namespace
@@ -102,8 +117,12 @@ void SortRegionsByPower(const int32_t* power_indices, int regions, int32_t* regi
     std::copy(power_indices, power_indices + regions, power);
     for (int i = 0; i < regions - 1; ++i) {
         int best = i;
-        for (int j = i + 1; j < regions; ++j)
-            if (power[best] <= power[j]) best = j;
+        int32_t best_power = power[i];
+        for (int j = i + 1; j < regions; ++j) {
+            const bool better = best_power <= power[j];  // no branch to mispredict
+            best_power = better ? power[j] : best_power;
+            best = better ? j : best;
+        }
         std::swap(power[i], power[best]);
         std::swap(region_numbers[i], region_numbers[best]);
     }

@@ -23,6 +23,12 @@ inline Float4 LoadFloat4(const float* p) {
 
 inline void StoreFloat4(float* p, Float4 v) { std::memcpy(p, &v, sizeof v); }
 
+inline Int4 LoadInt4(const int32_t* p) {
+    Int4 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
 // p[0], p[stride], p[2 stride], p[3 stride].
 inline Float4 GatherFloat4(const float* p, int stride) { return Float4{p[0], p[stride], p[2 * stride], p[3 * stride]}; }
 
