@@ -6,10 +6,13 @@ namespace {
 
 constexpr int kPowerCodeRows = 13;
 constexpr int kVectorCategories = 7;
+constexpr int kVectorIndices = 196 + 100 + 49 + 625 + 256 + 243 + 32;  // codebook sizes of categories 0 ... 6
 
 struct CodeLookups {
     CodeLookup power[kPowerCodeRows];
     CodeLookup vector[kVectorCategories];
+    VectorDigits digits[kVectorIndices];
+    const VectorDigits* digits_of[kVectorCategories];
 };
 
 void BuildLookup(const int16_t (*tree)[2], CodeLookup* lookup) {
@@ -30,10 +33,30 @@ void BuildLookup(const int16_t (*tree)[2], CodeLookup* lookup) {
     }
 }
 
+// Splits a vector index into its digits by repeated division by (max bin + 1),
+// last digit first, each division done as (index * bin inverse) >> 15.
+VectorDigits SplitVectorIndex(int index, int category) {
+    const int base = MaxBin[category] + 1;
+    VectorDigits digits = {};
+    for (int j = VectorDimension[category] - 1; j >= 0; --j) {
+        const int quotient = (index * BinInverse[category]) >> 15;
+        digits.digit[j] = static_cast<uint8_t>(index - quotient * base);
+        index = quotient;
+        digits.nonzero += digits.digit[j] != 0;
+    }
+    return digits;
+}
+
 CodeLookups BuildLookups() {
+    InitCoreTables();  // the bin inverses
     CodeLookups lookups;
     for (int row = 0; row < kPowerCodeRows; ++row) BuildLookup(PowerCodeTree[row], &lookups.power[row]);
-    for (int c = 0; c < kVectorCategories; ++c) BuildLookup(VectorCodebooks[c].tree, &lookups.vector[c]);
+    VectorDigits* digits = lookups.digits;
+    for (int c = 0; c < kVectorCategories; ++c) {
+        BuildLookup(VectorCodebooks[c].tree, &lookups.vector[c]);
+        lookups.digits_of[c] = digits;
+        for (int index = 0; index < VectorCodebooks[c].entries; ++index) *digits++ = SplitVectorIndex(index, c);
+    }
     return lookups;
 }
 
@@ -48,6 +71,8 @@ const CodeLookups& Lookups() {
 const CodeLookup& PowerCodeLookup(int row) { return Lookups().power[row]; }
 
 const CodeLookup& VectorCodeLookup(int category) { return Lookups().vector[category]; }
+
+const VectorDigits* VectorDigitsOf(int category) { return Lookups().digits_of[category]; }
 
 int ReadCode(BitReader* reader, const CodeLookup& lookup, int32_t* available) {
     // Near the end of the bits available the lookup could look past them.

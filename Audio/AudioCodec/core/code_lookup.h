@@ -1,6 +1,7 @@
 // Decoding of the core's prefix codes (power differences and vector
 // indices) by table lookup: eight bits at a time instead of one tree step
-// per bit, with the same result and the same bits read.
+// per bit, with the same result and the same bits read; and the digits of
+// every vector index.
 #pragma once
 #include <cstdint>
 
@@ -21,9 +22,19 @@ struct CodeLookup {
     CodeLookupEntry entries[1 << kLookupBits];
 };
 
+constexpr int kMaxVectorDimension = 5;
+
+// The digits of a vector index, first digit first, and how many are not 0.
+struct VectorDigits {
+    uint8_t digit[kMaxVectorDimension];
+    uint8_t nonzero;
+};
+
 // Built on first use, once per process.
 const CodeLookup& PowerCodeLookup(int row);
 const CodeLookup& VectorCodeLookup(int category);
+// Indexed by vector index.
+const VectorDigits* VectorDigitsOf(int category);
 
 // As ReadTreeCode over the lookup's tree.
 int ReadCode(BitReader* reader, const CodeLookup& lookup, int32_t* available);

@@ -11,7 +11,7 @@ constexpr double kOutputScale = 33.0;
 // Amplitude, relative to the region's, of the noise in regions without bits.
 constexpr float kUnquantisedNoise = 0.70711f;
 constexpr int kHalfRegion = kRegionSize / 2;
-constexpr int kMaxDimension = 5;
+constexpr int kMaxBins = 14;  // digits 0 ... 13 of category 0
 
 float ScaledNoise(double region_amplitude, double factor, float noise_gain) {
     const float u = static_cast<float>(region_amplitude * noise_gain * factor);
@@ -39,20 +39,6 @@ void FillZerosWithSigns(float* region, float amplitude, NoiseGenerator* noise) {
     }
 }
 
-// Splits a vector index into its digits, last digit first; returns the
-// number of non-zero digits.
-int SplitVectorIndex(int index, int category, int* digits) {
-    const int base = MaxBin[category] + 1;
-    int nonzero = 0;
-    for (int j = VectorDimension[category] - 1; j >= 0; --j) {
-        const int quotient = (index * BinInverse[category]) >> 15;
-        digits[j] = index - quotient * base;
-        index = quotient;
-        nonzero += digits[j] != 0;
-    }
-    return nonzero;
-}
-
 // Reads `count` sign bits into a word whose first bit is the most
 // significant. When fewer bits are available, the received ones lead and one
 // draw completes them from its least significant bit upward; returns false then.
@@ -77,7 +63,12 @@ bool ReadSigns(BitReader* reader, int count, int32_t* available, NoiseGenerator*
 int DecodeRegionVectors(BitReader* reader, int category, float sigma, int32_t* available,
                         NoiseGenerator* noise, float* region, bool* ran_out) {
     const CodeLookup& codes = VectorCodeLookup(category);
+    const VectorDigits* digits_of = VectorDigitsOf(category);
     const int dimension = VectorDimension[category];
+    // The reconstructed magnitude of each digit value in this region.
+    float magnitude[kMaxBins];
+    for (int d = 0; d <= MaxBin[category]; ++d)
+        magnitude[d] = static_cast<float>(static_cast<double>(Centroid[category][d]) * sigma * kOutputScale);
     int v = 0;
     while (v < VectorsPerRegion[category] && !*ran_out) {
         const int index = ReadCode(reader, codes, available);
@@ -85,18 +76,16 @@ int DecodeRegionVectors(BitReader* reader, int category, float sigma, int32_t* a
             *ran_out = true;
             break;
         }
-        int digits[kMaxDimension];
-        const int sign_count = SplitVectorIndex(index, category, digits);
+        const VectorDigits& digits = digits_of[index];
         uint32_t signs = 0;
-        *ran_out = !ReadSigns(reader, sign_count, available, noise, &signs);
+        *ran_out = !ReadSigns(reader, digits.nonzero, available, noise, &signs);
         // The signs, first one at bit 31; each non-zero digit takes the top
         // one. Without branches: which digits are 0 follows the signal. A zero
         // digit's centroid is 0, so it stores +0 and takes no sign.
-        uint64_t pending = static_cast<uint64_t>(signs) << (32 - sign_count);
+        uint64_t pending = static_cast<uint64_t>(signs) << (32 - digits.nonzero);
         for (int j = 0; j < dimension; ++j) {
-            const uint32_t nonzero = digits[j] != 0;
-            const float value = static_cast<float>(static_cast<double>(Centroid[category][digits[j]]) * sigma *
-                                                   kOutputScale);
+            const uint32_t nonzero = digits.digit[j] != 0;
+            const float value = magnitude[digits.digit[j]];
             region[v * dimension + j] = nonzero & ~(pending >> 31) & 1 ? -value : value;
             pending <<= nonzero;
         }
