@@ -13,7 +13,14 @@ using Int4 = int32_t __attribute__((vector_size(16)));
 namespace lanes_detail {
 // Double lanes live only inside the helpers below, never in an interface.
 using Double4 = double __attribute__((vector_size(32)));
+using Short4 = int16_t __attribute__((vector_size(8)));
 }  // namespace lanes_detail
+
+// Conversions to double lanes are written out inside each helper: a function
+// returning Double4 would draw warnings about passing it without AVX.
+#define DREMKO_WIDEN(v) __builtin_convertvector((v), lanes_detail::Double4)
+
+// Loads and stores.
 
 inline Float4 LoadFloat4(const float* p) {
     Float4 v;
@@ -29,34 +36,61 @@ inline Int4 LoadInt4(const int32_t* p) {
     return v;
 }
 
+// Four 16-bit samples, exactly, as floats.
+inline Float4 LoadSamples(const int16_t* p) {
+    lanes_detail::Short4 v;
+    std::memcpy(&v, p, sizeof v);
+    return __builtin_convertvector(v, Float4);
+}
+
 // p[0], p[stride], p[2 stride], p[3 stride].
 inline Float4 GatherFloat4(const float* p, int stride) { return Float4{p[0], p[stride], p[2 * stride], p[3 * stride]}; }
 
-// a + x * factor, rounded once.
-inline Float4 AddScaled(Float4 a, double factor, Float4 x) {
-    using lanes_detail::Double4;
-    return __builtin_convertvector(__builtin_convertvector(a, Double4) + factor * __builtin_convertvector(x, Double4),
-                                   Float4);
+// The lanes in the opposite order.
+inline Float4 Reverse(Float4 v) { return __builtin_shufflevector(v, v, 3, 2, 1, 0); }
+
+// p[0], p[2], p[4], p[6], and p[1], p[3], p[5], p[7].
+inline Float4 LoadEven(const float* p) { return __builtin_shufflevector(LoadFloat4(p), LoadFloat4(p + 4), 0, 2, 4, 6); }
+inline Float4 LoadOdd(const float* p) { return __builtin_shufflevector(LoadFloat4(p), LoadFloat4(p + 4), 1, 3, 5, 7); }
+
+// p[0 ... 7] = even[0], odd[0], even[1], odd[1], ...
+inline void StoreInterleaved(float* p, Float4 even, Float4 odd) {
+    StoreFloat4(p, __builtin_shufflevector(even, odd, 0, 4, 1, 5));
+    StoreFloat4(p + 4, __builtin_shufflevector(even, odd, 2, 6, 3, 7));
 }
 
-// a + x * y, rounded once.
-inline Float4 AddProduct(Float4 a, Float4 x, Float4 y) {
-    using lanes_detail::Double4;
-    return __builtin_convertvector(__builtin_convertvector(a, Double4) +
-                                       __builtin_convertvector(x, Double4) * __builtin_convertvector(y, Double4),
-                                   Float4);
-}
+// Arithmetic, each result rounded to float once.
 
-// factor * x, rounded once.
+// factor * x.
 inline Float4 Scale(double factor, Float4 x) {
-    using lanes_detail::Double4;
-    return __builtin_convertvector(factor * __builtin_convertvector(x, Double4), Float4);
+    return __builtin_convertvector(factor * DREMKO_WIDEN(x), Float4);
+}
+
+// a + factor * x.
+inline Float4 AddScaled(Float4 a, double factor, Float4 x) {
+    return __builtin_convertvector(DREMKO_WIDEN(a) + factor * DREMKO_WIDEN(x), Float4);
+}
+
+// a + x * y.
+inline Float4 AddProduct(Float4 a, Float4 x, Float4 y) {
+    return __builtin_convertvector(DREMKO_WIDEN(a) + DREMKO_WIDEN(x) * DREMKO_WIDEN(y), Float4);
+}
+
+// a * b + c * d.
+inline Float4 SumOfProducts(Float4 a, Float4 b, Float4 c, Float4 d) {
+    return __builtin_convertvector(DREMKO_WIDEN(a) * DREMKO_WIDEN(b) + DREMKO_WIDEN(c) * DREMKO_WIDEN(d), Float4);
+}
+
+// a * b - c * d.
+inline Float4 DifferenceOfProducts(Float4 a, Float4 b, Float4 c, Float4 d) {
+    return __builtin_convertvector(DREMKO_WIDEN(a) * DREMKO_WIDEN(b) - DREMKO_WIDEN(c) * DREMKO_WIDEN(d), Float4);
 }
 
 // trunc(|x| * scale + offset), all in double.
 inline Int4 TruncateScaledMagnitude(Float4 x, double scale, double offset) {
-    using lanes_detail::Double4;
-    const Double4 wide = __builtin_convertvector(x, Double4);
-    const Double4 magnitude = wide < 0.0 ? -wide : wide;
+    const lanes_detail::Double4 wide = DREMKO_WIDEN(x);
+    const lanes_detail::Double4 magnitude = wide < 0.0 ? -wide : wide;
     return __builtin_convertvector(magnitude * scale + offset, Int4);
 }
+
+#undef DREMKO_WIDEN

@@ -2,7 +2,7 @@
 // inverse with overlap-add, keeping only the 480 values the next frame needs.
 #include <cstring>
 
-#include "transform/float_arithmetic.h"
+#include "simd/lanes.h"
 #include "transform/transform.h"
 
 namespace {
@@ -15,43 +15,51 @@ constexpr double kScale = 0.04564354568719864;
 
 const float* const w = SineWindow;
 
-// a * wa + b * wb and a * wa - b * wb, formed in double and rounded once.
-float WindowedSum(float a, float wa, float b, float wb) {
-    return static_cast<float>(static_cast<double>(a) * wa + static_cast<double>(b) * wb);
-}
-float WindowedDifference(float a, float wa, float b, float wb) {
-    return static_cast<float>(static_cast<double>(a) * wa - static_cast<double>(b) * wb);
-}
+// The four values ending at p[3], last first: p[3], p[2], p[1], p[0].
+Float4 LoadBackward(const float* p) { return Reverse(LoadFloat4(p)); }
+Float4 LoadSamplesBackward(const int16_t* p) { return Reverse(LoadSamples(p)); }
+void StoreBackward(float* p, Float4 v) { StoreFloat4(p, Reverse(v)); }
 
 }  // namespace
 
+// Four n at a time; each sum of two window products is formed in double and
+// rounded once.
 void MdctAnalysis(int16_t* history, float* coefficients) {
     const int16_t* x = history;
     float folded[kFrameSamples];
-    for (int n = 0; n < kHalf; ++n) {
-        folded[n] = WindowedSum(x[479 - n], w[479 - n], x[480 + n], w[480 + n]);
-        folded[kHalf + n] = WindowedDifference(x[960 + n], w[959 - n], x[1919 - n], w[n]);
+    for (int n = 0; n < kHalf; n += 4) {
+        // u[n] = x[479 - n] w[479 - n] + x[480 + n] w[480 + n]
+        StoreFloat4(folded + n, SumOfProducts(LoadSamplesBackward(x + 476 - n), LoadBackward(w + 476 - n),
+                                              LoadSamples(x + 480 + n), LoadFloat4(w + 480 + n)));
+        // u[480 + n] = x[960 + n] w[959 - n] - x[1919 - n] w[n]
+        StoreFloat4(folded + kHalf + n, DifferenceOfProducts(LoadSamples(x + 960 + n), LoadBackward(w + 956 - n),
+                                                             LoadSamplesBackward(x + 1916 - n), LoadFloat4(w + n)));
     }
     Dct4(folded, coefficients, kFrameSamples);
-    for (int k = 0; k < kFrameSamples; ++k) coefficients[k] = Scale(kScale, coefficients[k]);
+    for (int k = 0; k < kFrameSamples; k += 4) StoreFloat4(coefficients + k, Scale(kScale, LoadFloat4(coefficients + k)));
     std::memcpy(history, history + kFrameSamples, kFrameSamples * sizeof(int16_t));
 }
 
-// The length is always 960.
+// The length is always 960. Four i at a time.
 void MdctSynthesis(const float* coefficients, float* overlap, float* output, int /*length*/) {
     float y[kFrameSamples];
     Dct4(coefficients, y, kFrameSamples);
-    for (int k = 0; k < kFrameSamples; ++k) y[k] = Scale(kScale, y[k]);
-    float* q = overlap;
-    // Each step reads q[i] and q[479 - i] before replacing them; the pairs never meet.
-    for (int i = 0; i < kQuarter; ++i) {
-        const float a = y[479 - i];
-        const float b = y[i];
-        output[i] = WindowedSum(a, w[i], q[i], w[959 - i]);
-        output[959 - i] = WindowedDifference(a, w[959 - i], q[i], w[i]);
-        output[480 + i] = WindowedDifference(b, w[480 + i], q[479 - i], w[479 - i]);
-        output[479 - i] = WindowedSum(b, w[479 - i], q[479 - i], w[480 + i]);
-        q[i] = y[480 + i];
-        q[479 - i] = y[959 - i];
+    for (int k = 0; k < kFrameSamples; k += 4) StoreFloat4(y + k, Scale(kScale, LoadFloat4(y + k)));
+    const float* q = overlap;
+    for (int i = 0; i < kQuarter; i += 4) {
+        const Float4 a = LoadBackward(y + 476 - i);      // y[479 - i]
+        const Float4 b = LoadFloat4(y + i);              // y[i]
+        const Float4 qi = LoadFloat4(q + i);             // q[i]
+        const Float4 qm = LoadBackward(q + 476 - i);     // q[479 - i]
+        const Float4 wi = LoadFloat4(w + i);             // w[i]
+        const Float4 wm = LoadBackward(w + 476 - i);     // w[479 - i]
+        const Float4 wh = LoadFloat4(w + 480 + i);       // w[480 + i]
+        const Float4 we = LoadBackward(w + 956 - i);     // w[959 - i]
+        StoreFloat4(output + i, SumOfProducts(a, wi, qi, we));
+        StoreBackward(output + 956 - i, DifferenceOfProducts(a, we, qi, wi));
+        StoreFloat4(output + 480 + i, DifferenceOfProducts(b, wh, qm, wm));
+        StoreBackward(output + 476 - i, SumOfProducts(b, wm, qm, wh));
     }
+    // q[i] = y[480 + i] and q[479 - i] = y[959 - i]: the second half of y.
+    std::memcpy(overlap, y + kHalf, kHalf * sizeof(float));
 }

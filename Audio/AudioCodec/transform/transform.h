@@ -16,6 +16,10 @@ void InitDct4Tables();
 void Dct4(const float* input, float* output, int length);
 // Forward 480-point DFT of complex (re, im) pairs; data is used as work space.
 void Fft480(float* data, float* output);
+// The same on split parts: work holds the 480 real parts, then the 480
+// imaginary parts, and is used as work space; spectrum receives the
+// transform in the same split form.
+void Fft480Split(float* work, float* spectrum);
 // history: 1920 samples (previous frame, current frame); shifted after use.
 void MdctAnalysis(int16_t* history, float* coefficients);
 // overlap: the channel's 480-float overlap memory, read and replaced.
