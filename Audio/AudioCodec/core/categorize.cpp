@@ -33,43 +33,41 @@ int32_t FindOffset(int regions, int available_bits, const int32_t* power_indices
 // The balancing steps search the layer (28 or 16 regions) in four lanes:
 // lane k keeps the best of regions k, k + 4, k + 8, ..., so each lane's
 // search chain is a quarter as long; the lanes' winners are then compared.
+// A candidate is ranked by one key, value * 64 + region: the value decides
+// and the region number breaks ties, lowest first for the smallest key and
+// highest first for the largest (a layer has fewer than 64 regions).
 static_assert(kBaseRegions % 4 == 0 && kExtRegions % 4 == 0, "a layer searches in fours");
+constexpr int32_t kKeyScale = 64;
 const Int4 kLaneOffsets = {0, 1, 2, 3};
 
-// Region with H-category > 0 and the smallest offset - p - 2H, lowest region on ties.
+int RegionOfKey(int32_t key) { return key & (kKeyScale - 1); }
+
+// Region with H-category > 0 and the smallest offset - p - 2H, lowest region
+// on ties; only values below 99 count, and without any, region 0.
 int FinerRegion(int regions, int32_t offset, const int32_t* power_indices, const int32_t* high) {
-    Int4 best_value = {99, 99, 99, 99};
-    Int4 best = {0, 0, 0, 0};
+    const Int4 none = Int4{} + 99 * kKeyScale;  // above every key of a value below 99
+    Int4 best = none;
     for (int r = 0; r < regions; r += 4) {
         const Int4 h = LoadInt4(high + r);
-        const Int4 value = offset - LoadInt4(power_indices + r) - 2 * h;
-        const Int4 better = (h > 0) & (value < best_value);
-        best_value = better ? value : best_value;
-        best = better ? r + kLaneOffsets : best;
+        const Int4 key = (offset - LoadInt4(power_indices + r) - 2 * h) * kKeyScale + (r + kLaneOffsets);
+        const Int4 candidate = h > 0 ? key : none;
+        best = candidate < best ? candidate : best;
     }
-    int winner = 0;
-    for (int k = 1; k < 4; ++k)
-        if (best_value[k] < best_value[winner] || (best_value[k] == best_value[winner] && best[k] < best[winner]))
-            winner = k;
-    return best[winner];
+    return RegionOfKey(std::min(std::min(best[0], best[1]), std::min(best[2], best[3])));
 }
 
-// Region with L-category < 7 and the largest offset - p - 2L, highest region on ties.
+// Region with L-category < 7 and the largest offset - p - 2L, highest region
+// on ties; only values above -99 count, and without any, region 0.
 int CoarserRegion(int regions, int32_t offset, const int32_t* power_indices, const int32_t* low) {
-    Int4 best_value = {-99, -99, -99, -99};
-    Int4 best = {0, 0, 0, 0};
-    for (int r = regions - 4; r >= 0; r -= 4) {
+    const Int4 none = Int4{} - 99 * kKeyScale;  // below every key of a value above -99
+    Int4 best = none;
+    for (int r = 0; r < regions; r += 4) {
         const Int4 l = LoadInt4(low + r);
         const Int4 value = offset - LoadInt4(power_indices + r) - 2 * l;
-        const Int4 better = (l < kCategories - 1) & (value > best_value);
-        best_value = better ? value : best_value;
-        best = better ? r + kLaneOffsets : best;
+        const Int4 candidate = (l < kCategories - 1) & (value > -99) ? value * kKeyScale + (r + kLaneOffsets) : none;
+        best = candidate > best ? candidate : best;
     }
-    int winner = 0;
-    for (int k = 1; k < 4; ++k)
-        if (best_value[k] > best_value[winner] || (best_value[k] == best_value[winner] && best[k] > best[winner]))
-            winner = k;
-    return best[winner];
+    return RegionOfKey(std::max(std::max(best[0], best[1]), std::max(best[2], best[3])));
 }
 
 }  // namespace
