@@ -4,8 +4,6 @@
 #include <array>
 #include <cstring>
 
-#include "simd/lanes.h"
-
 namespace {
 
 // Both filters are symmetric: the tables below give the first half, and the
@@ -36,13 +34,41 @@ constexpr std::array<float, 32> kHalf32k = {
 
 constexpr int kClearedInput = 1280;
 constexpr int kMaxFactor = 6;
-constexpr int32_t kOutputBlock = 160;  // outputs summed side by side: 20 ms at 8 kHz
 
-// acc[j] += x[j] * coefficient for j < count (a multiple of 4): each
-// product is exact in double, each sum is rounded to float.
-void AccumulateTap(float* acc, const float* x, double coefficient, int32_t count) {
-    for (int32_t j = 0; j < count; j += 4)
-        StoreFloat4(acc + j, AddScaled(LoadFloat4(acc + j), coefficient, LoadFloat4(x + j)));
+// Two running sums side by side, each held exactly as its float value.
+using Double2 = double __attribute__((vector_size(16)));
+using Float2 = float __attribute__((vector_size(8)));
+constexpr int32_t kSumPairs = 8;
+constexpr int32_t kGroup = 2 * kSumPairs;  // outputs whose sums stay in registers over all taps
+
+Double2 LoadDouble2(const double* p) {
+    Double2 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// sum + x * coefficient, rounded to float: each product is exact in double.
+Double2 AddTap(Double2 sum, Double2 x, double coefficient) {
+    return __builtin_convertvector(__builtin_convertvector(sum + x * coefficient, Float2), Double2);
+}
+
+// Outputs first ... first + 15 (those past the last are computed and dropped).
+void FilterGroup(const double* phases, int32_t stride, const float* c, int32_t taps, int32_t factor, int32_t first,
+                 float* sums) {
+    Double2 sum[kSumPairs] = {};
+    // Tap i reads phase i % factor from entry first + i / factor.
+    for (int32_t i = 0, phase = 0, offset = first; i < taps; ++i) {
+        const double* x = phases + phase * stride + offset;
+        for (int32_t k = 0; k < kSumPairs; ++k) sum[k] = AddTap(sum[k], LoadDouble2(x + 2 * k), c[taps - 1 - i]);
+        if (++phase == factor) {
+            phase = 0;
+            ++offset;
+        }
+    }
+    for (int32_t k = 0; k < kSumPairs; ++k) {
+        sums[2 * k] = static_cast<float>(sum[k][0]);
+        sums[2 * k + 1] = static_cast<float>(sum[k][1]);
+    }
 }
 
 }  // namespace
@@ -69,24 +95,28 @@ void Decimator_Process(DecimatorState* state, const int16_t* input, int32_t coun
 
     // The history split into its factor phases: tap i of output j reads
     // sample j * factor + i, which is entry j + i / factor of phase i % factor.
-    // So each tap is one pass over consecutive outputs, and the outputs'
+    // So each tap is one step over consecutive outputs, and the outputs'
     // running sums, independent of each other, advance side by side.
     const int32_t samples = taps + count;
     const int32_t stride = (samples + factor - 1) / factor;
-    // Zeroed, so that the lanes past the last output of a block (up to 3)
-    // read defined values; their sums are never used.
-    float phases[kDecimatorHistory + kMaxFactor + 4] = {};
-    for (int32_t p = 0; p < factor; ++p)
-        for (int32_t n = p, m = 0; n < samples; n += factor, ++m) phases[p * stride + m] = h[n];
+    // Each phase is padded with zeros, and zeros follow the last one, so
+    // that the sums past the last output of a group read defined values;
+    // those sums are never used.
+    double phases[kDecimatorHistory + kMaxFactor + kGroup];
+    for (int32_t p = 0; p < factor; ++p) {
+        int32_t m = 0;
+        for (int32_t n = p; n < samples; n += factor) phases[p * stride + m++] = h[n];
+        for (; m < stride; ++m) phases[p * stride + m] = 0.0;
+    }
+    for (int32_t m = factor * stride; m < factor * stride + kGroup; ++m) phases[m] = 0.0;
 
     const int32_t outputs = count / factor;
-    for (int32_t first = 0; first < outputs; first += kOutputBlock) {
-        const int32_t block = outputs - first < kOutputBlock ? outputs - first : kOutputBlock;
-        float acc[kOutputBlock] = {};
-        for (int32_t i = 0; i < taps; ++i)
-            AccumulateTap(acc, phases + i % factor * stride + first + i / factor, c[taps - 1 - i], (block + 3) & ~3);
+    for (int32_t first = 0; first < outputs; first += kGroup) {
+        float sums[kGroup];
+        FilterGroup(phases, stride, c, taps, factor, first, sums);
         // No saturation: a result beyond the 16-bit range keeps its low 16 bits.
-        for (int32_t j = 0; j < block; ++j) output[first + j] = static_cast<int16_t>(static_cast<int32_t>(acc[j]));
+        for (int32_t j = first; j < outputs && j < first + kGroup; ++j)
+            output[j] = static_cast<int16_t>(static_cast<int32_t>(sums[j - first]));
     }
     std::memmove(h, h + count, static_cast<size_t>(taps) * sizeof(int16_t));
 }
