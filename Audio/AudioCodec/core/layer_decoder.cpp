@@ -1,6 +1,7 @@
 #include "core/layer_decoder.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "core/code_lookup.h"
 #include "core/core_tables.h"
@@ -13,6 +14,17 @@ constexpr float kUnquantisedNoise = 0.70711f;
 constexpr int kHalfRegion = kRegionSize / 2;
 constexpr int kMaxBins = 14;  // digits 0 ... 13 of category 0
 
+// The magnitude with its sign bit set when negative is 1: exactly -magnitude
+// or magnitude, chosen without a branch (signs are random).
+float WithSign(float magnitude, uint32_t negative) {
+    uint32_t bits;
+    std::memcpy(&bits, &magnitude, sizeof bits);
+    bits ^= negative << 31;
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
 float ScaledNoise(double region_amplitude, double factor, float noise_gain) {
     const float u = static_cast<float>(region_amplitude * noise_gain * factor);
     return static_cast<float>(static_cast<double>(u) * kOutputScale);
@@ -21,7 +33,7 @@ float ScaledNoise(double region_amplitude, double factor, float noise_gain) {
 // Sets `count` coefficients to +amplitude or -amplitude by the draw's bits,
 // least significant first (1 positive).
 void FillWithSigns(float* out, int count, float amplitude, uint32_t draw) {
-    for (int i = 0; i < count; ++i) out[i] = ((draw >> i) & 1) ? amplitude : -amplitude;
+    for (int i = 0; i < count; ++i) out[i] = WithSign(amplitude, ~(draw >> i) & 1);
 }
 
 // The same, but only for coefficients that are exactly 0, which alone
@@ -32,7 +44,7 @@ void FillZerosWithSigns(float* region, float amplitude, NoiseGenerator* noise) {
         // Without branches: which coefficients are 0 follows the signal.
         for (float* c = region + half * kHalfRegion; c < region + (half + 1) * kHalfRegion; ++c) {
             const uint32_t zero = *c == 0.0f;
-            const float noise_value = (draw & 1) ? amplitude : -amplitude;
+            const float noise_value = WithSign(amplitude, ~draw & 1);
             *c = zero ? noise_value : *c;
             draw >>= zero;
         }
@@ -85,8 +97,7 @@ int DecodeRegionVectors(BitReader* reader, int category, float sigma, int32_t* a
         uint64_t pending = static_cast<uint64_t>(signs) << (32 - digits.nonzero);
         for (int j = 0; j < dimension; ++j) {
             const uint32_t nonzero = digits.digit[j] != 0;
-            const float value = magnitude[digits.digit[j]];
-            region[v * dimension + j] = nonzero & ~(pending >> 31) & 1 ? -value : value;
+            region[v * dimension + j] = WithSign(magnitude[digits.digit[j]], nonzero & ~(pending >> 31) & 1);
             pending <<= nonzero;
         }
         ++v;
