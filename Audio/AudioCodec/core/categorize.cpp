@@ -30,44 +30,56 @@ int32_t FindOffset(int regions, int available_bits, const int32_t* power_indices
     return offset;
 }
 
-// The balancing steps search the layer (28 or 16 regions) in four lanes:
-// lane k keeps the best of regions k, k + 4, k + 8, ..., so each lane's
-// search chain is a quarter as long; the lanes' winners are then compared.
-// A candidate is ranked by one key, value * 64 + region: the value decides
-// and the region number breaks ties, lowest first for the smallest key and
-// highest first for the largest (a layer has fewer than 64 regions).
-static_assert(kBaseRegions % 4 == 0 && kExtRegions % 4 == 0, "a layer searches in fours");
+// The balancing steps pick regions by one key each, value * 64 + region: the
+// value decides and the region number breaks ties, lowest first for the
+// smallest key and highest first for the largest (a layer has fewer than 64
+// regions). The keys are kept up to date as categories move, so a step is a
+// search for the smallest (or largest) key, done in lanes of four.
 constexpr int32_t kKeyScale = 64;
+constexpr int kKeySlots = kRegions + 4;  // a layer padded to whole pairs of lanes
 const Int4 kLaneOffsets = {0, 1, 2, 3};
+// Finer steps take values below 99, coarser ones values above -99; a region
+// that cannot move has the key of no candidate, which stands for region 0.
+constexpr int32_t kNoFinerKey = 99 * kKeyScale;
+constexpr int32_t kNoCoarserKey = -99 * kKeyScale;
 
 int RegionOfKey(int32_t key) { return key & (kKeyScale - 1); }
 
-// Region with H-category > 0 and the smallest offset - p - 2H, lowest region
-// on ties; only values below 99 count, and without any, region 0.
-int FinerRegion(int regions, int32_t offset, const int32_t* power_indices, const int32_t* high) {
-    const Int4 none = Int4{} + 99 * kKeyScale;  // above every key of a value below 99
-    Int4 best = none;
-    for (int r = 0; r < regions; r += 4) {
-        const Int4 h = LoadInt4(high + r);
-        const Int4 key = (offset - LoadInt4(power_indices + r) - 2 * h) * kKeyScale + (r + kLaneOffsets);
-        const Int4 candidate = h > 0 ? key : none;
-        best = candidate < best ? candidate : best;
-    }
-    return RegionOfKey(std::min(std::min(best[0], best[1]), std::min(best[2], best[3])));
+// Region r with H-category h: offset - p - 2H, when h > 0. A value of 99 or
+// more gives a key not below kNoFinerKey, which never wins.
+int32_t FinerKey(int32_t offset, int32_t power_index, int32_t h, int r) {
+    return h > 0 ? (offset - power_index - 2 * h) * kKeyScale + r : kNoFinerKey;
 }
 
-// Region with L-category < 7 and the largest offset - p - 2L, highest region
-// on ties; only values above -99 count, and without any, region 0.
-int CoarserRegion(int regions, int32_t offset, const int32_t* power_indices, const int32_t* low) {
-    const Int4 none = Int4{} - 99 * kKeyScale;  // below every key of a value above -99
-    Int4 best = none;
-    for (int r = 0; r < regions; r += 4) {
-        const Int4 l = LoadInt4(low + r);
-        const Int4 value = offset - LoadInt4(power_indices + r) - 2 * l;
-        const Int4 candidate = (l < kCategories - 1) & (value > -99) ? value * kKeyScale + (r + kLaneOffsets) : none;
-        best = candidate > best ? candidate : best;
+// Region r with L-category l: offset - p - 2L, when l < 7 and above -99.
+int32_t CoarserKey(int32_t offset, int32_t power_index, int32_t l, int r) {
+    const int32_t value = offset - power_index - 2 * l;
+    return l < kCategories - 1 && value > -99 ? value * kKeyScale + r : kNoCoarserKey;
+}
+
+Int4 Min(Int4 a, Int4 b) { return a < b ? a : b; }
+Int4 Max(Int4 a, Int4 b) { return a > b ? a : b; }
+
+// Keys are padded with kNoFinerKey up to a multiple of 8.
+int SmallestKeyRegion(const int32_t* keys, int regions) {
+    Int4 a = Int4{} + kNoFinerKey, b = a;
+    for (int r = 0; r < regions; r += 8) {
+        a = Min(a, LoadInt4(keys + r));
+        b = Min(b, LoadInt4(keys + r + 4));
     }
-    return RegionOfKey(std::max(std::max(best[0], best[1]), std::max(best[2], best[3])));
+    a = Min(a, b);
+    return RegionOfKey(std::min(std::min(a[0], a[1]), std::min(a[2], a[3])));
+}
+
+// Keys are padded with kNoCoarserKey up to a multiple of 8.
+int LargestKeyRegion(const int32_t* keys, int regions) {
+    Int4 a = Int4{} + kNoCoarserKey, b = a;
+    for (int r = 0; r < regions; r += 8) {
+        a = Max(a, LoadInt4(keys + r));
+        b = Max(b, LoadInt4(keys + r + 4));
+    }
+    a = Max(a, b);
+    return RegionOfKey(std::max(std::max(a[0], a[1]), std::max(a[2], a[3])));
 }
 
 }  // namespace
@@ -79,10 +91,15 @@ void Categorize(int regions, int available_bits, const int32_t* power_indices, i
 
     const int32_t offset = FindOffset(regions, available_bits, power_indices);
     int32_t high[kRegions], low[kRegions];
+    int32_t finer_keys[kKeySlots], coarser_keys[kKeySlots];
+    std::fill(finer_keys + regions, finer_keys + kKeySlots, kNoFinerKey);
+    std::fill(coarser_keys + regions, coarser_keys + kKeySlots, kNoCoarserKey);
     int32_t high_bits = 0;
     for (int r = 0; r < regions; ++r) {
         high[r] = low[r] = InitialCategory(offset, power_indices[r]);
         high_bits += ExpectedBits[high[r]];
+        finer_keys[r] = FinerKey(offset, power_indices[r], high[r], r);
+        coarser_keys[r] = CoarserKey(offset, power_indices[r], low[r], r);
     }
     int32_t low_bits = high_bits;
 
@@ -93,17 +110,19 @@ void Categorize(int regions, int available_bits, const int32_t* power_indices, i
     int high_pos = kControlValues, low_pos = kControlValues;
     for (int step = 0; step < kControlValues - 1; ++step) {
         if (high_bits + low_bits <= 2 * available_bits) {
-            const int r = FinerRegion(regions, offset, power_indices, high);
+            const int r = SmallestKeyRegion(finer_keys, regions);
             work[--high_pos] = r;
             high_bits -= ExpectedBitsOf(high[r]);
             --high[r];
             high_bits += ExpectedBitsOf(high[r]);
+            finer_keys[r] = FinerKey(offset, power_indices[r], high[r], r);
         } else {
-            const int r = CoarserRegion(regions, offset, power_indices, low);
+            const int r = LargestKeyRegion(coarser_keys, regions);
             work[low_pos++] = r;
             low_bits -= ExpectedBitsOf(low[r]);
             ++low[r];
             low_bits += ExpectedBitsOf(low[r]);
+            coarser_keys[r] = CoarserKey(offset, power_indices[r], low[r], r);
         }
     }
     for (int r = 0; r < regions; ++r) categories[r] = std::clamp(high[r], 0, kCategories - 1);
