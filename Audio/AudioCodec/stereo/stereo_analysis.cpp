@@ -2,6 +2,7 @@
 // smoothed by level followers, decide which channel leads from 1 to 2.8 kHz.
 #include "stereo/stereo_analysis.h"
 
+#include "simd/lanes.h"
 #include "stereo/stereo_tables.h"
 
 namespace {
@@ -40,14 +41,35 @@ FoldArea CarveWorkSpace(float* work) {
 static_assert(kAnalysedSamples + 2 * kFold + 4 * (kRows + 1) == sizeof(StereoAnalysisState::work) / sizeof(float),
               "the fold fills the work space");
 
-// start + sum over j = 1 ... 59 of values[j] times the cosine (part 0) or sine
-// (part 1) of band b; each product in double, each running sum rounded to float.
-float Accumulate(float start, const float* values, int b, int part) {
-    float sum = start;
-    for (int j = 1; j <= kRows; ++j)
-        sum = static_cast<float>(static_cast<double>(sum) +
-                                 static_cast<double>(values[j]) * StereoBinTable[j - 1][b][part]);
-    return sum;
+// Band sums four bands at a time (lanes b ... b + 3 for b = 0, 4 and 6; bands 6
+// and 7 are summed twice, alike). Even bands (bins 2 modulo 4) read the
+// alternating fold, odd bands the fold: start + sum over j = 1 ... 59 of
+// values[j] times the band's cosine (re) or sine (im), each product in
+// double, each running sum rounded to float.
+constexpr int kBandGroups[3] = {0, 4, 6};
+static_assert(kBandGroups[2] + 4 == kBands, "the groups cover the bands");
+
+void BandSums(const FoldArea& a, const float* start_re, const float* start_im, float* re, float* im) {
+    Float4 sum_re[3], sum_im[3];
+    for (int g = 0; g < 3; ++g) {
+        sum_re[g] = LoadFloat4(start_re + kBandGroups[g]);
+        sum_im[g] = LoadFloat4(start_im + kBandGroups[g]);
+    }
+    for (int j = 1; j <= kRows; ++j) {
+        const Float4 re_values = {a.alternating_difference[j], a.fold_sum[j], a.alternating_difference[j],
+                                  a.fold_sum[j]};
+        const Float4 im_values = {a.alternating_sum[j], a.fold_difference[j], a.alternating_sum[j],
+                                  a.fold_difference[j]};
+        for (int g = 0; g < 3; ++g) {
+            const float* row = StereoBinTable[j - 1][kBandGroups[g]];  // (cosine, sine) per band
+            sum_re[g] = AddProduct(sum_re[g], re_values, LoadEven(row));
+            sum_im[g] = AddProduct(sum_im[g], im_values, LoadOdd(row));
+        }
+    }
+    for (int g = 0; g < 3; ++g) {
+        StoreFloat4(re + kBandGroups[g], sum_re[g]);
+        StoreFloat4(im + kBandGroups[g], sum_im[g]);
+    }
 }
 
 void ChannelBandPowers(const int16_t* samples, float* work, float* powers) {
@@ -68,21 +90,23 @@ void ChannelBandPowers(const int16_t* samples, float* work, float* powers) {
     }
     const float middle = a.fold[kFold / 2];
     const float alternating_middle = a.alternating[kFold / 2];
+    float start_re[kBands], start_im[kBands];
     for (int b = 0; b < kBands; ++b) {
         const int bin = 10 + 2 * b;
-        float re;
-        float im;
         if (bin % 4 == 2) {
             // Sample 60 of the fold sits at a quarter turn of the bin: +/- sine, no cosine.
-            re = Accumulate(a.alternating[0], a.alternating_difference, b, 0);
-            im = Accumulate(bin % 8 == 2 ? alternating_middle : -alternating_middle, a.alternating_sum, b, 1);
+            start_re[b] = a.alternating[0];
+            start_im[b] = bin % 8 == 2 ? alternating_middle : -alternating_middle;
         } else {
             // Sample 60 sits at a half or whole turn: +/- cosine, no sine.
-            re = Accumulate(bin % 8 == 4 ? a.fold[0] - middle : a.fold[0] + middle, a.fold_sum, b, 0);
-            im = Accumulate(0.0f, a.fold_difference, b, 1);
+            start_re[b] = bin % 8 == 4 ? a.fold[0] - middle : a.fold[0] + middle;
+            start_im[b] = 0.0f;
         }
-        powers[b] = static_cast<float>(static_cast<double>(re) * re + static_cast<double>(im) * im);
     }
+    float re[kBands], im[kBands];
+    BandSums(a, start_re, start_im, re, im);
+    for (int b = 0; b < kBands; ++b)
+        powers[b] = static_cast<float>(static_cast<double>(re[b]) * re[b] + static_cast<double>(im[b]) * im[b]);
 }
 
 // Fast attack, slow release: halfway up to the power above the floor, else decay by 0.7.
