@@ -1,10 +1,30 @@
 #include "interface/pcm.h"
 
+#include <algorithm>
+
+#include "simd/lanes.h"
+
+namespace {
+
+// Held to -32768 ... 32767 and truncated; written so that a NaN also lands on
+// a defined value (-32768).
+Int4 HeldSamples(Float4 v) {
+    const Float4 lowest = Float4{} - 32768.0f;
+    const Float4 highest = Float4{} + 32767.0f;
+    return Truncate(v > lowest ? (v < highest ? v : highest) : lowest);
+}
+
+}  // namespace
+
+// Four samples at a time; a last group of fewer goes through a padded copy.
 void ToPcm16(const float* samples, int16_t* out, int count) {
-    for (int i = 0; i < count; ++i) {
-        const float v = samples[i];
-        // Written so that a NaN also lands on a defined value.
-        const float held = v > -32768.0f ? (v < 32767.0f ? v : 32767.0f) : -32768.0f;
-        out[i] = static_cast<int16_t>(held);
+    int i = 0;
+    for (; i + 4 <= count; i += 4) StoreSamples(out + i, HeldSamples(LoadFloat4(samples + i)));
+    if (i < count) {
+        float rest[4] = {};
+        int16_t held[4];
+        std::copy(samples + i, samples + count, rest);
+        StoreSamples(held, HeldSamples(LoadFloat4(rest)));
+        std::copy(held, held + (count - i), out + i);
     }
 }

@@ -43,6 +43,15 @@ inline Float4 LoadSamples(const int16_t* p) {
     return __builtin_convertvector(v, Float4);
 }
 
+// Four whole numbers within the 16-bit range, stored as 16-bit samples.
+inline void StoreSamples(int16_t* p, Int4 v) {
+    const lanes_detail::Short4 narrow = __builtin_convertvector(v, lanes_detail::Short4);
+    std::memcpy(p, &narrow, sizeof narrow);
+}
+
+// Truncation toward zero, lane by lane.
+inline Int4 Truncate(Float4 v) { return __builtin_convertvector(v, Int4); }
+
 // p[0], p[stride], p[2 stride], p[3 stride].
 inline Float4 GatherFloat4(const float* p, int stride) { return Float4{p[0], p[stride], p[2 * stride], p[3 * stride]}; }
 
