@@ -3,7 +3,8 @@
 #include "speech/real_fft256.h"
 
 #include <cmath>
-#include <utility>
+
+#include "simd/lanes.h"
 
 namespace {
 
@@ -33,39 +34,95 @@ void BuildDirection(double sign, RealFft256Twiddles* twiddles) {
     TwiddleRecurrence(sign * 2.0 * kPi / kRealFftSize, kRealFftSize / 4, twiddles->split);
 }
 
-// a + w b and a - w b, the product w b rounded once per part.
-void Butterfly(float* a, float* b, double wr, double wi) {
-    const float tr = static_cast<float>(wr * b[0] - wi * b[1]);
-    const float ti = static_cast<float>(wr * b[1] + wi * b[0]);
-    b[0] = a[0] - tr;
-    b[1] = a[1] - ti;
-    a[0] = a[0] + tr;
-    a[1] = a[1] + ti;
+// Four complex values in split form.
+struct Complex4 {
+    Float4 re;
+    Float4 im;
+};
+
+// a + w b and a - w b for four butterflies, the product w b rounded once per
+// part (w = 1 is multiplied like any other twiddle).
+void Butterflies(Complex4* a, Complex4* b, Complex4 w) {
+    const Float4 tr = DifferenceOfProducts(w.re, b->re, w.im, b->im);
+    const Float4 ti = SumOfProducts(w.re, b->im, w.im, b->re);
+    b->re = a->re - tr;
+    b->im = a->im - ti;
+    a->re = a->re + tr;
+    a->im = a->im + ti;
+}
+
+// The element that the bit-reversed reordering of 128 elements puts at i.
+constexpr int BitReversed(int i) {
+    int r = 0;
+    for (int bit = 0; bit < 7; ++bit) r |= ((i >> bit) & 1) << (6 - bit);
+    return r;
+}
+
+// Twiddles k ... k + 3 of the stage with `half` butterflies per group (k a
+// multiple of 4, half >= 4); the table holds k = 1 ... half, and k = 0 is
+// w = 1.
+Complex4 StageTwiddles(const float* stage_twiddles, int half, int k) {
+    const float* w = stage_twiddles + 2 * (half - 1 + k - 1);  // pair k - 1 of the stage
+    const Complex4 t = {LoadEven(w), LoadOdd(w)};
+    if (k > 0) return t;
+    const Int4 first = {-1, 0, 0, 0};
+    return {first ? Float4{} + 1.0f : t.re, first ? Float4{} : t.im};
+}
+
+// Radix-2 transform of 128 complex values on split parts, after the
+// bit-reversed reordering. The butterflies of a stage are independent, so
+// four run side by side.
+void ComplexFft128Split(float* re, float* im, const float* stage_twiddles) {
+    constexpr int kN = kComplexFftSize;
+    // Groups of 2: butterflies (i, i + 1), w = 1; even elements are a, odd ones b.
+    const Complex4 one = {Float4{} + 1.0f, Float4{}};
+    for (int g = 0; g < kN; g += 8) {
+        Complex4 a = {LoadEven(re + g), LoadEven(im + g)};
+        Complex4 b = {LoadOdd(re + g), LoadOdd(im + g)};
+        Butterflies(&a, &b, one);
+        StoreInterleaved(re + g, a.re, b.re);
+        StoreInterleaved(im + g, a.im, b.im);
+    }
+    // Groups of 4: butterflies (i, i + 2), w = 1 and w_1 in turn.
+    const Complex4 w4 = {Float4{1.0f, stage_twiddles[2], 1.0f, stage_twiddles[2]},
+                         Float4{0.0f, stage_twiddles[3], 0.0f, stage_twiddles[3]}};
+    for (int g = 0; g < kN; g += 8) {
+        const Float4 r0 = LoadFloat4(re + g), r1 = LoadFloat4(re + g + 4);
+        const Float4 i0 = LoadFloat4(im + g), i1 = LoadFloat4(im + g + 4);
+        Complex4 a = {__builtin_shufflevector(r0, r1, 0, 1, 4, 5), __builtin_shufflevector(i0, i1, 0, 1, 4, 5)};
+        Complex4 b = {__builtin_shufflevector(r0, r1, 2, 3, 6, 7), __builtin_shufflevector(i0, i1, 2, 3, 6, 7)};
+        Butterflies(&a, &b, w4);
+        StoreFloat4(re + g, __builtin_shufflevector(a.re, b.re, 0, 1, 4, 5));
+        StoreFloat4(re + g + 4, __builtin_shufflevector(a.re, b.re, 2, 3, 6, 7));
+        StoreFloat4(im + g, __builtin_shufflevector(a.im, b.im, 0, 1, 4, 5));
+        StoreFloat4(im + g + 4, __builtin_shufflevector(a.im, b.im, 2, 3, 6, 7));
+    }
+    // Groups of 8 ... 128: four consecutive k of a group at a time.
+    for (int n = 8; n <= kN; n *= 2) {
+        const int half = n / 2;
+        for (int k = 0; k < half; k += 4) {
+            const Complex4 w = StageTwiddles(stage_twiddles, half, k);
+            for (int i = k; i < kN; i += n) {
+                Complex4 a = {LoadFloat4(re + i), LoadFloat4(im + i)};
+                Complex4 b = {LoadFloat4(re + i + half), LoadFloat4(im + i + half)};
+                Butterflies(&a, &b, w);
+                StoreFloat4(re + i, a.re);
+                StoreFloat4(im + i, a.im);
+                StoreFloat4(re + i + half, b.re);
+                StoreFloat4(im + i + half, b.im);
+            }
+        }
+    }
 }
 
 void ComplexFft128(float* data, const float* stage_twiddles) {
-    // Bit-reversed reordering of the pairs.
-    for (int i = 0, j = 0; i < kComplexFftSize; ++i) {
-        if (j > i) {
-            std::swap(data[2 * i], data[2 * j]);
-            std::swap(data[2 * i + 1], data[2 * j + 1]);
-        }
-        int bit = kComplexFftSize / 2;
-        while (bit >= 1 && j >= bit) {
-            j -= bit;
-            bit /= 2;
-        }
-        j += bit;
+    float re[kComplexFftSize], im[kComplexFftSize];
+    for (int i = 0; i < kComplexFftSize; ++i) {
+        re[i] = data[2 * BitReversed(i)];
+        im[i] = data[2 * BitReversed(i) + 1];
     }
-    for (int n = 2; n <= kComplexFftSize; n *= 2) {
-        const int half = n / 2;
-        const float* w = stage_twiddles + 2 * (half - 1);
-        for (int k = 0; k < half; ++k) {
-            const double wr = k == 0 ? 1.0 : w[2 * (k - 1)];
-            const double wi = k == 0 ? 0.0 : w[2 * (k - 1) + 1];
-            for (int i = k; i < kComplexFftSize; i += n) Butterfly(data + 2 * i, data + 2 * (i + half), wr, wi);
-        }
-    }
+    ComplexFft128Split(re, im, stage_twiddles);
+    for (int i = 0; i < kComplexFftSize; i += 4) StoreInterleaved(data + 2 * i, LoadFloat4(re + i), LoadFloat4(im + i));
 }
 
 // Separates the spectra of the even and odd samples held in the complex
