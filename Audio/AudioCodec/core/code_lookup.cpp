@@ -73,12 +73,3 @@ const CodeLookup& PowerCodeLookup(int row) { return Lookups().power[row]; }
 const CodeLookup& VectorCodeLookup(int category) { return Lookups().vector[category]; }
 
 const VectorDigits* VectorDigitsOf(int category) { return Lookups().digits_of[category]; }
-
-int ReadCode(BitReader* reader, const CodeLookup& lookup, int32_t* available) {
-    // Near the end of the bits available the lookup could look past them.
-    if (*available < kLookupBits) return ReadTreeCode(reader, lookup.tree, available);
-    const CodeLookupEntry& entry = lookup.entries[PeekBits(reader, kLookupBits)];
-    SkipBits(reader, entry.length);
-    *available -= entry.length;
-    return entry.leaf ? entry.target : ReadTreeCodeFrom(reader, lookup.tree, entry.target, available);
-}

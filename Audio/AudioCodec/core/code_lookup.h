@@ -36,5 +36,12 @@ const CodeLookup& VectorCodeLookup(int category);
 // Indexed by vector index.
 const VectorDigits* VectorDigitsOf(int category);
 
-// As ReadTreeCode over the lookup's tree.
-int ReadCode(BitReader* reader, const CodeLookup& lookup, int32_t* available);
+// As ReadTreeCode over the lookup's tree (inline: one call per code read).
+inline int ReadCode(BitReader* reader, const CodeLookup& lookup, int32_t* available) {
+    // Near the end of the bits available the lookup could look past them.
+    if (*available < kLookupBits) return ReadTreeCode(reader, lookup.tree, available);
+    const CodeLookupEntry& entry = lookup.entries[PeekBits(reader, kLookupBits)];
+    SkipBits(reader, entry.length);
+    *available -= entry.length;
+    return entry.leaf ? entry.target : ReadTreeCodeFrom(reader, lookup.tree, entry.target, available);
+}
