@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "codec_session.h"
+#include "core/decoder_noise.h"
 #include "interface/decoder_context.h"
 #include "interface/pcm.h"
 #include "test_signals.h"
@@ -55,6 +56,30 @@ TEST(DecoderInterface, PcmIsHeldToSixteenBitsAndTruncatedTowardZero) {
     int16_t out[10];
     ToPcm16(in, out, 10);
     for (int i = 0; i < 10; ++i) EXPECT_EQ(out[i], expected[i]) << "sample " << i;
+}
+
+// A stereo stream played on mono output still decodes channel 1's main
+// frames: they advance the noise generators every decoder shares, so channel
+// 0 comes out exactly as from a stereo decoder fed the same packets.
+TEST(DecoderInterface, StereoStreamOnMonoOutputStillDecodesChannelOne) {
+    const std::vector<int16_t> a = test_signals::SpeechLike(30);
+    const std::vector<int16_t> b = test_signals::Noise(30, 2000.0);
+    EncoderSession enc = MakeEncoder(96000, true);
+    const auto packets = EncodeAll(enc, test_signals::Planar(a, b), true, 2);
+
+    const NoiseGenerator base = BaseLayerNoise, ext = ExtLayerNoise;
+    const uint16_t high = HighBandNoiseState;
+    DecoderSession stereo_dec = MakeDecoder(48000, 2, true);
+    const DecodeResult stereo = DecodeAll(stereo_dec, packets, {}, true);
+
+    BaseLayerNoise = base, ExtLayerNoise = ext, HighBandNoiseState = high;
+    DecoderSession mono_dec = MakeDecoder(48000, 2, false);
+    static_cast<DremkoDecoderContext*>(mono_dec.ctx())->stream_stereo = 1;  // as a host says so
+    const DecodeResult mono = DecodeAll(mono_dec, packets, {}, false);
+
+    ASSERT_EQ(mono.pcm.size() * 2, stereo.pcm.size());
+    for (size_t f = 0; f < mono.delivered.size(); ++f)
+        ASSERT_TRUE(std::equal(&mono.pcm[f * 960], &mono.pcm[f * 960] + 960, &stereo.pcm[f * 1920])) << "frame " << f;
 }
 
 }  // namespace
