@@ -37,7 +37,6 @@ int32_t FindOffset(int regions, int available_bits, const int32_t* power_indices
 // search for the smallest (or largest) key, done in lanes of four.
 constexpr int32_t kKeyScale = 64;
 constexpr int kKeySlots = kRegions + 4;  // a layer padded to whole pairs of lanes
-const Int4 kLaneOffsets = {0, 1, 2, 3};
 // Finer steps take values below 99, coarser ones values above -99; a region
 // that cannot move has the key of no candidate, which stands for region 0.
 constexpr int32_t kNoFinerKey = 99 * kKeyScale;

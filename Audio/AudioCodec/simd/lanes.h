@@ -10,6 +10,10 @@
 using Float4 = float __attribute__((vector_size(16)));
 using Int4 = int32_t __attribute__((vector_size(16)));
 
+// The helpers are private to each file that includes them, so a file
+// compiled for a wider instruction set never lends its copy to another.
+namespace {
+
 namespace lanes_detail {
 // Double lanes live only inside the helpers below, never in an interface.
 using Double4 = double __attribute__((vector_size(32)));
@@ -101,5 +105,7 @@ inline Int4 TruncateScaledMagnitude(Float4 x, double scale, double offset) {
     const lanes_detail::Double4 magnitude = wide < 0.0 ? -wide : wide;
     return __builtin_convertvector(magnitude * scale + offset, Int4);
 }
+
+}  // namespace
 
 #undef DREMKO_WIDEN
