@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests, the sanitizer and
-# valgrind runs and the fuzz targets need, when any is missing.
+# Installs the Debian packages the build, the tests (the Windows DLL check
+# among them), the sanitizer and valgrind runs and the fuzz targets need,
+# when any is missing.
 set -euo pipefail
 packages=(cmake make g++ pkg-config libgtest-dev libsndfile1-dev libsoxr-dev libopus-dev
-          clang libclang-rt-14-dev valgrind)
+          clang libclang-rt-14-dev valgrind
+          gcc-mingw-w64-x86-64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
