@@ -85,6 +85,23 @@ TEST(CodeLookup, ShortAndLongCodesResolveToTheirIndex) {
     }
 }
 
+TEST(CodeLookup, VectorDigitsRebuildEveryIndex) {
+    for (int category = 0; category < 7; ++category) {
+        const int base = MaxBin[category] + 1;
+        for (int index = 0; index < VectorCodebooks[category].entries; ++index) {
+            const VectorDigits& d = VectorDigitsOf(category)[index];
+            int rebuilt = 0, nonzero = 0;
+            for (int j = 0; j < VectorDimension[category]; ++j) {
+                EXPECT_LE(d.digit[j], MaxBin[category]);
+                rebuilt = rebuilt * base + d.digit[j];
+                nonzero += d.digit[j] != 0;
+            }
+            EXPECT_EQ(rebuilt, index) << "category " << category;
+            EXPECT_EQ(d.nonzero, nonzero) << "category " << category << " index " << index;
+        }
+    }
+}
+
 TEST(BitReader, MultiBitReadsMatchReadingBitByBit) {
     std::mt19937 rng(8);
     std::vector<uint8_t> bytes(256);

@@ -1,0 +1,101 @@
+// The four-lane helpers give, lane by lane, exactly the bits of the scalar
+// expressions they stand for: products and sums in double, one rounding to
+// float. Inputs include values whose products and sums round differently in
+// float and in double, tiny and huge magnitudes and signed zeros.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "simd/lanes.h"
+
+namespace {
+
+// Awkward floats: full-precision random mantissas over a wide exponent range,
+// plus zeros of both signs, subnormals and values near the float limits.
+std::vector<float> AwkwardFloats(uint32_t seed, int count) {
+    std::mt19937 rng(seed);
+    const float special[] = {0.0f, -0.0f, 1e-41f, -1e-41f, 3e38f, -3e38f, 1.0f, -1.0f, 16777217.0f, 0.5f};
+    std::vector<float> v(count);
+    for (float& x : v) {
+        const uint32_t r = rng();
+        x = r % 8 == 0 ? special[r % 10]
+                       : std::ldexp(static_cast<float>(static_cast<int32_t>(rng()) | 1) / 2147483648.0f,
+                                    static_cast<int>(r % 61) - 30);
+    }
+    return v;
+}
+
+bool SameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+void ExpectLanes(Float4 got, const float* expected, const char* what) {
+    for (int k = 0; k < 4; ++k) EXPECT_TRUE(SameBits(got[k], expected[k])) << what << " lane " << k;
+}
+
+TEST(Lanes, RoundedArithmeticMatchesTheScalarExpressions) {
+    const std::vector<float> a = AwkwardFloats(1, 4000), b = AwkwardFloats(2, 4000), c = AwkwardFloats(3, 4000),
+                             d = AwkwardFloats(4, 4000);
+    const double factor = 0.55901700258255;
+    for (int i = 0; i < 4000; i += 4) {
+        float sum[4], difference[4], product_sum[4], scaled[4], added_scaled[4];
+        for (int k = 0; k < 4; ++k) {
+            const int j = i + k;
+            const double wa = a[j], wb = b[j], wc = c[j], wd = d[j];
+            sum[k] = static_cast<float>(wa * wb + wc * wd);
+            difference[k] = static_cast<float>(wa * wb - wc * wd);
+            product_sum[k] = static_cast<float>(wa + wb * wc);
+            scaled[k] = static_cast<float>(factor * wa);
+            added_scaled[k] = static_cast<float>(wa + factor * wb);
+        }
+        const Float4 la = LoadFloat4(&a[i]), lb = LoadFloat4(&b[i]), lc = LoadFloat4(&c[i]), ld = LoadFloat4(&d[i]);
+        ExpectLanes(SumOfProducts(la, lb, lc, ld), sum, "a b + c d");
+        ExpectLanes(DifferenceOfProducts(la, lb, lc, ld), difference, "a b - c d");
+        ExpectLanes(AddProduct(la, lb, lc), product_sum, "a + x y");
+        ExpectLanes(Scale(factor, la), scaled, "factor x");
+        ExpectLanes(AddScaled(la, factor, lb), added_scaled, "a + factor x");
+    }
+}
+
+TEST(Lanes, TruncationsMatchTheScalarConversions) {
+    const std::vector<float> x = AwkwardFloats(5, 4000);
+    for (int i = 0; i < 4000; i += 4) {
+        Float4 v = LoadFloat4(&x[i]);
+        // Within the 32-bit range, as the quantiser and the sample conversion use them.
+        for (int k = 0; k < 4; ++k) v[k] = std::fabs(v[k]) < 1e9f ? v[k] : 0.5f;
+        const Int4 digits = TruncateScaledMagnitude(v, 0.70710678, 0.33);
+        const Int4 whole = Truncate(v);
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_EQ(digits[k], static_cast<int32_t>(std::fabs(static_cast<double>(v[k])) * 0.70710678 + 0.33));
+            EXPECT_EQ(whole[k], static_cast<int32_t>(v[k]));
+        }
+    }
+}
+
+TEST(Lanes, LoadsAndStoresPlaceEveryElement) {
+    float p[8];
+    for (int i = 0; i < 8; ++i) p[i] = static_cast<float>(i);
+    const Float4 even = LoadEven(p), odd = LoadOdd(p), reversed = Reverse(LoadFloat4(p));
+    const Float4 gathered = GatherFloat4(p + 1, 2);
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(even[k], 2.0f * k);
+        EXPECT_EQ(odd[k], 2.0f * k + 1);
+        EXPECT_EQ(reversed[k], 3.0f - k);
+        EXPECT_EQ(gathered[k], 2.0f * k + 1);
+    }
+    float q[8];
+    StoreInterleaved(q, even, odd);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(q[i], p[i]);
+
+    const int16_t samples[4] = {-32768, -1, 0, 32767};
+    const Float4 s = LoadSamples(samples);
+    int16_t back[4];
+    StoreSamples(back, Truncate(s));
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(s[k], static_cast<float>(samples[k]));
+        EXPECT_EQ(back[k], samples[k]);
+    }
+}
+
+}  // namespace
