@@ -3,13 +3,14 @@
 // loss, all measured in one run on the same audio; then the decoder's
 // heaviest call and the cost of a context initialisation.
 //
-//   dremko_bench [--repeat N] [--frames N] [--smoke] [--digest]
+//   dremko_bench [--repeat N] [--frames N] [--smoke] [--digest] [--baseline]
 //
 // Times are CPU time of the benchmark's thread, so other processes on the
 // machine do not inflate them; each figure is the best of N passes over the
 // audio, and the passes of both codecs alternate. --digest prints an
 // FNV-1a hash of every DremkoCodec output instead, to compare the bits of
-// two builds or machines.
+// two builds or machines. --baseline runs DremkoCodec's kernels with the
+// baseline instruction set even where a wider one is available.
 #include <opus.h>
 
 #include <algorithm>
@@ -20,6 +21,7 @@
 #include <string>
 
 #include "bench_audio.h"
+#include "simd/instruction_set.h"
 #include "dremko_runs.h"
 #include "opus_runs.h"
 
@@ -60,8 +62,10 @@ Options ParseOptions(int argc, char** argv) {
             o.single_calls = 3;
         } else if (arg == "--digest") {
             o.digest = true;
+        } else if (arg == "--baseline") {
+            ForceInstructionSet(InstructionSet::kBaseline);
         } else {
-            std::fprintf(stderr, "usage: dremko_bench [--repeat N] [--frames N] [--smoke] [--digest]\n");
+            std::fprintf(stderr, "usage: dremko_bench [--repeat N] [--frames N] [--smoke] [--digest] [--baseline]\n");
             std::exit(2);
         }
     }
@@ -102,7 +106,9 @@ void PrintRow(const std::string& what, const Figures& f) {
 }
 
 void PrintTable(const Options& o, const BenchAudio& audio, const std::vector<StreamFigures>& all) {
-    std::printf("DremkoCodec against %s on %s\n", opus_get_version_string(), CpuName().c_str());
+    std::printf("DremkoCodec (%s kernels) against %s on %s\n",
+                ActiveInstructionSet() == InstructionSet::kAvx2 ? "AVX2" : "baseline", opus_get_version_string(),
+                CpuName().c_str());
     std::printf("%d frames (%.1f s) per pass, best of %d passes, thread CPU time; %d redundant copies in DremkoCodec "
                 "packets;\n",
                 audio.frames, audio.frames * kFrameMicros / 1e6, o.repeat, kCopies);
@@ -164,7 +170,7 @@ void PrintDigests(const BenchAudio& audio, const std::vector<bool>& lossy) {
 
 int main(int argc, char** argv) {
     const Options o = ParseOptions(argc, argv);
-    const double first_init = DremkoFirstInit();  // before any other library call
+    const double first_init = DremkoFirstInit();  // before any other codec call
     const BenchAudio audio = LoadBenchAudio(o.frames);
     const std::vector<bool> lossy = LossPattern(audio.frames);
     if (o.digest) {

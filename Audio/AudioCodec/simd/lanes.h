@@ -21,8 +21,11 @@ using Short4 = int16_t __attribute__((vector_size(8)));
 }  // namespace lanes_detail
 
 // Conversions to double lanes are written out inside each helper: a function
-// returning Double4 would draw warnings about passing it without AVX.
+// returning Double4 would draw warnings about passing it without AVX. A file
+// compiled for AVX may name its own conversion instruction first.
+#ifndef DREMKO_WIDEN
 #define DREMKO_WIDEN(v) __builtin_convertvector((v), lanes_detail::Double4)
+#endif
 
 // Loads and stores.
 

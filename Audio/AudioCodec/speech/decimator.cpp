@@ -4,6 +4,9 @@
 #include <array>
 #include <cstring>
 
+#include "simd/instruction_set.h"
+#include "simd/kernels.h"
+
 namespace {
 
 // Both filters are symmetric: the tables below give the first half, and the
@@ -35,41 +38,9 @@ constexpr std::array<float, 32> kHalf32k = {
 constexpr int kClearedInput = 1280;
 constexpr int kMaxFactor = 6;
 
-// Two running sums side by side, each held exactly as its float value.
-using Double2 = double __attribute__((vector_size(16)));
-using Float2 = float __attribute__((vector_size(8)));
-constexpr int32_t kSumPairs = 8;
-constexpr int32_t kGroup = 2 * kSumPairs;  // outputs whose sums stay in registers over all taps
-
-Double2 LoadDouble2(const double* p) {
-    Double2 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-// sum + x * coefficient, rounded to float: each product is exact in double.
-Double2 AddTap(Double2 sum, Double2 x, double coefficient) {
-    return __builtin_convertvector(__builtin_convertvector(sum + x * coefficient, Float2), Double2);
-}
-
-// Outputs first ... first + 15 (those past the last are computed and dropped).
-void FilterGroup(const double* phases, int32_t stride, const float* c, int32_t taps, int32_t factor, int32_t first,
-                 float* sums) {
-    Double2 sum[kSumPairs] = {};
-    // Tap i reads phase i % factor from entry first + i / factor.
-    for (int32_t i = 0, phase = 0, offset = first; i < taps; ++i) {
-        const double* x = phases + phase * stride + offset;
-        for (int32_t k = 0; k < kSumPairs; ++k) sum[k] = AddTap(sum[k], LoadDouble2(x + 2 * k), c[taps - 1 - i]);
-        if (++phase == factor) {
-            phase = 0;
-            ++offset;
-        }
-    }
-    for (int32_t k = 0; k < kSumPairs; ++k) {
-        sums[2 * k] = static_cast<float>(sum[k][0]);
-        sums[2 * k + 1] = static_cast<float>(sum[k][1]);
-    }
-}
+// The group of outputs the filter kernel sums at once; the history is padded
+// with zeros that far.
+constexpr int32_t kMaxGroup = 32;
 
 }  // namespace
 
@@ -102,21 +73,21 @@ void Decimator_Process(DecimatorState* state, const int16_t* input, int32_t coun
     // Each phase is padded with zeros, and zeros follow the last one, so
     // that the sums past the last output of a group read defined values;
     // those sums are never used.
-    double phases[kDecimatorHistory + kMaxFactor + kGroup];
+    double phases[kDecimatorHistory + kMaxFactor + kMaxGroup];
     for (int32_t p = 0; p < factor; ++p) {
         int32_t m = 0;
         for (int32_t n = p; n < samples; n += factor) phases[p * stride + m++] = h[n];
         for (; m < stride; ++m) phases[p * stride + m] = 0.0;
     }
-    for (int32_t m = factor * stride; m < factor * stride + kGroup; ++m) phases[m] = 0.0;
+    for (int32_t m = factor * stride; m < factor * stride + kMaxGroup; ++m) phases[m] = 0.0;
 
     const int32_t outputs = count / factor;
-    for (int32_t first = 0; first < outputs; first += kGroup) {
-        float sums[kGroup];
-        FilterGroup(phases, stride, c, taps, factor, first, sums);
-        // No saturation: a result beyond the 16-bit range keeps its low 16 bits.
-        for (int32_t j = first; j < outputs && j < first + kGroup; ++j)
-            output[j] = static_cast<int16_t>(static_cast<int32_t>(sums[j - first]));
-    }
+    float sums[kDecimatorHistory / 4 + kMaxGroup];
+    if (ActiveInstructionSet() == InstructionSet::kAvx2)
+        avx2_kernels::DecimatorFilter(phases, stride, c, taps, factor, outputs, sums);
+    else
+        baseline_kernels::DecimatorFilter(phases, stride, c, taps, factor, outputs, sums);
+    // No saturation: a result beyond the 16-bit range keeps its low 16 bits.
+    for (int32_t j = 0; j < outputs; ++j) output[j] = static_cast<int16_t>(static_cast<int32_t>(sums[j]));
     std::memmove(h, h + count, static_cast<size_t>(taps) * sizeof(int16_t));
 }

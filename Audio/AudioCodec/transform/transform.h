@@ -10,6 +10,11 @@ extern const float SineWindow[960];
 // e^(-2 pi i j / 480) as (re, im) pairs, j = 0 ... 479.
 extern const float FftTwiddle[960];
 
+// e^(-i pi (k + 0.25) / 960) and e^(-i pi k / 960), k = 0 ... 479, in split
+// form (the 480 real parts, then the 480 imaginary parts), built by InitDct4Tables.
+extern float Dct4PreTwiddle[960];
+extern float Dct4PostTwiddle[960];
+
 // Builds the DCT-IV pre- and post-twiddles; run once per process.
 void InitDct4Tables();
 // Unnormalised DCT-IV of 960 points; input is read fully before output is written.

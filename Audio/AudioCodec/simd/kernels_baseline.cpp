@@ -1,0 +1,15 @@
+// The lane kernels for every processor the library builds for.
+#include <cstdint>
+#include <cstring>
+
+#include "simd/kernels.h"
+#include "simd/lanes.h"
+#include "transform/transform.h"
+
+#define KERNEL_SET baseline_kernels
+#define KERNEL_SUM_LANES 2
+#define KERNEL_WIDEN_SUMS(v) __builtin_convertvector((v), Doubles)
+#include "speech/decimator_filter.inc"
+#include "transform/fft480.inc"
+#include "transform/dct4.inc"
+#include "transform/mdct.inc"
