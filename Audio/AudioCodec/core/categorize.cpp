@@ -56,29 +56,19 @@ int32_t CoarserKey(int32_t offset, int32_t power_index, int32_t l, int r) {
     return l < kCategories - 1 && value > -99 ? value * kKeyScale + r : kNoCoarserKey;
 }
 
-Int4 Min(Int4 a, Int4 b) { return a < b ? a : b; }
-Int4 Max(Int4 a, Int4 b) { return a > b ? a : b; }
-
-// Keys are padded with kNoFinerKey up to a multiple of 8.
-int SmallestKeyRegion(const int32_t* keys, int regions) {
-    Int4 a = Int4{} + kNoFinerKey, b = a;
+// The region of the smallest key, or of the largest; keys are padded with
+// `none` (a key that never wins) up to a multiple of 8.
+int ExtremeKeyRegion(const int32_t* keys, int regions, int32_t none, bool largest) {
+    const auto better = [largest](Int4 a, Int4 b) { return largest ? (a > b ? a : b) : (a < b ? a : b); };
+    Int4 a = Int4{} + none, b = a;
     for (int r = 0; r < regions; r += 8) {
-        a = Min(a, LoadInt4(keys + r));
-        b = Min(b, LoadInt4(keys + r + 4));
+        a = better(a, LoadInt4(keys + r));
+        b = better(b, LoadInt4(keys + r + 4));
     }
-    a = Min(a, b);
-    return RegionOfKey(std::min(std::min(a[0], a[1]), std::min(a[2], a[3])));
-}
-
-// Keys are padded with kNoCoarserKey up to a multiple of 8.
-int LargestKeyRegion(const int32_t* keys, int regions) {
-    Int4 a = Int4{} + kNoCoarserKey, b = a;
-    for (int r = 0; r < regions; r += 8) {
-        a = Max(a, LoadInt4(keys + r));
-        b = Max(b, LoadInt4(keys + r + 4));
-    }
-    a = Max(a, b);
-    return RegionOfKey(std::max(std::max(a[0], a[1]), std::max(a[2], a[3])));
+    a = better(a, b);
+    const int32_t ab = largest ? std::max(a[0], a[1]) : std::min(a[0], a[1]);
+    const int32_t cd = largest ? std::max(a[2], a[3]) : std::min(a[2], a[3]);
+    return RegionOfKey(largest ? std::max(ab, cd) : std::min(ab, cd));
 }
 
 }  // namespace
@@ -109,14 +99,14 @@ void Categorize(int regions, int available_bits, const int32_t* power_indices, i
     int high_pos = kControlValues, low_pos = kControlValues;
     for (int step = 0; step < kControlValues - 1; ++step) {
         if (high_bits + low_bits <= 2 * available_bits) {
-            const int r = SmallestKeyRegion(finer_keys, regions);
+            const int r = ExtremeKeyRegion(finer_keys, regions, kNoFinerKey, false);
             work[--high_pos] = r;
             high_bits -= ExpectedBitsOf(high[r]);
             --high[r];
             high_bits += ExpectedBitsOf(high[r]);
             finer_keys[r] = FinerKey(offset, power_indices[r], high[r], r);
         } else {
-            const int r = LargestKeyRegion(coarser_keys, regions);
+            const int r = ExtremeKeyRegion(coarser_keys, regions, kNoCoarserKey, true);
             work[low_pos++] = r;
             low_bits -= ExpectedBitsOf(low[r]);
             ++low[r];

@@ -5,19 +5,9 @@
 #include <cstdint>
 
 namespace baseline_kernels {
-void Fft480Split(float* work, float* spectrum);
-void Dct4(const float* input, float* output);
-void MdctAnalysis(int16_t* history, float* coefficients);
-void MdctSynthesis(const float* coefficients, float* overlap, float* output);
-void DecimatorFilter(const double* phases, int32_t stride, const float* coefficients, int32_t taps, int32_t factor,
-                     int32_t outputs, float* sums);
+#include "simd/kernel_list.inc"
 }  // namespace baseline_kernels
 
 namespace avx2_kernels {
-void Fft480Split(float* work, float* spectrum);
-void Dct4(const float* input, float* output);
-void MdctAnalysis(int16_t* history, float* coefficients);
-void MdctSynthesis(const float* coefficients, float* overlap, float* output);
-void DecimatorFilter(const double* phases, int32_t stride, const float* coefficients, int32_t taps, int32_t factor,
-                     int32_t outputs, float* sums);
+#include "simd/kernel_list.inc"
 }  // namespace avx2_kernels
