@@ -87,6 +87,20 @@ inline Float4 AddScaled(Float4 a, double factor, Float4 x) {
     return __builtin_convertvector(DREMKO_WIDEN(a) + factor * DREMKO_WIDEN(x), Float4);
 }
 
+// factor * (a + b) and factor * (a - b), the sum or difference in double.
+inline Float4 ScaledSum(double factor, Float4 a, Float4 b) {
+    return __builtin_convertvector(factor * (DREMKO_WIDEN(a) + DREMKO_WIDEN(b)), Float4);
+}
+inline Float4 ScaledDifference(double factor, Float4 a, Float4 b) {
+    return __builtin_convertvector(factor * (DREMKO_WIDEN(a) - DREMKO_WIDEN(b)), Float4);
+}
+
+// (a + x * y) + u * v.
+inline Float4 SumOfThree(Float4 a, Float4 x, Float4 y, Float4 u, Float4 v) {
+    return __builtin_convertvector(DREMKO_WIDEN(a) + DREMKO_WIDEN(x) * DREMKO_WIDEN(y) + DREMKO_WIDEN(u) * DREMKO_WIDEN(v),
+                                   Float4);
+}
+
 // a + x * y.
 inline Float4 AddProduct(Float4 a, Float4 x, Float4 y) {
     return __builtin_convertvector(DREMKO_WIDEN(a) + DREMKO_WIDEN(x) * DREMKO_WIDEN(y), Float4);

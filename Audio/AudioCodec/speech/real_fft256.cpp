@@ -127,24 +127,37 @@ void ComplexFft128(float* data, const float* stage_twiddles) {
 
 // Separates the spectra of the even and odd samples held in the complex
 // transform of the pairs (forward: c2 = -0.5), or merges them back (c2 = 0.5).
-// Bins 0 and 128 (data[0], data[1]) are left to the caller.
+// Bins 0 and 128 (data[0], data[1]) and 64 (data[128], data[129]) are left
+// as they are. Four k at a time; each h is rounded to float before it is
+// used, as lane conversions keep it in every build (a scalar form of this
+// step lost those roundings to GCC's vectoriser at -O2).
 void SplitStep(float* data, double c2, const float* split_twiddles) {
-    const double c1 = 0.5;
-    for (int k = 1; k < kRealFftSize / 4; ++k) {
-        const int i1 = 2 * k;
-        const int i2 = i1 + 1;
-        const int i3 = kRealFftSize - 2 * k;
-        const int i4 = i3 + 1;
-        const double wr = split_twiddles[2 * (k - 1)];
-        const double wi = split_twiddles[2 * (k - 1) + 1];
-        const float h1r = static_cast<float>(c1 * (static_cast<double>(data[i1]) + data[i3]));
-        const float h1i = static_cast<float>(c1 * (static_cast<double>(data[i2]) - data[i4]));
-        const float h2r = static_cast<float>(-c2 * (static_cast<double>(data[i2]) + data[i4]));
-        const float h2i = static_cast<float>(c2 * (static_cast<double>(data[i1]) - data[i3]));
-        data[i1] = static_cast<float>(static_cast<double>(h1r) + wr * h2r - wi * h2i);
-        data[i2] = static_cast<float>(static_cast<double>(h1i) + wr * h2i + wi * h2r);
-        data[i3] = static_cast<float>(static_cast<double>(h1r) - wr * h2r + wi * h2i);
-        data[i4] = static_cast<float>(-static_cast<double>(h1i) + wr * h2i + wi * h2r);
+    constexpr double c1 = 0.5;
+    constexpr int kLastK = kRealFftSize / 4 - 1;  // 63
+    const Int4 lanes = {0, 1, 2, 3};
+    for (int k = 1; k <= kLastK; k += 4) {
+        // Lane j is k + j: i1, i2 = 2(k + j) and its successor, i3, i4 = 256 - 2(k + j) and its successor.
+        const int mirror = kRealFftSize - 6 - 2 * k;
+        const Float4 d1 = LoadEven(data + 2 * k), d2 = LoadOdd(data + 2 * k);
+        const Float4 d3 = Reverse(LoadEven(data + mirror)), d4 = Reverse(LoadOdd(data + mirror));
+        const Float4 wr = LoadEven(split_twiddles + 2 * (k - 1)), wi = LoadOdd(split_twiddles + 2 * (k - 1));
+        const Float4 h1r = ScaledSum(c1, d1, d3);
+        const Float4 h1i = ScaledDifference(c1, d2, d4);
+        const Float4 h2r = ScaledSum(-c2, d2, d4);
+        const Float4 h2i = ScaledDifference(c2, d1, d3);
+        Float4 out1 = SumOfThree(h1r, wr, h2r, -wi, h2i);
+        Float4 out2 = SumOfThree(h1i, wr, h2i, wi, h2r);
+        Float4 out3 = SumOfThree(h1r, -wr, h2r, wi, h2i);
+        Float4 out4 = SumOfThree(-h1i, wr, h2i, wi, h2r);
+        // k = 64 (the last group's fourth lane) is not part of the step: its
+        // places keep their values.
+        const Int4 keep = k + lanes > kLastK;
+        out1 = keep ? d1 : out1;
+        out2 = keep ? d2 : out2;
+        out3 = keep ? d3 : out3;
+        out4 = keep ? d4 : out4;
+        StoreInterleaved(data + 2 * k, out1, out2);
+        StoreInterleaved(data + mirror, Reverse(out3), Reverse(out4));
     }
 }
 
