@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "dremko.h"
 #include "simd/instruction_set.h"
 #include "sha256.h"
@@ -153,6 +155,57 @@ void Run(std::map<std::string, std::string>& out) {
     }
 }
 
+// Hostile packets: real ones with bits flipped, random bytes, all zeros and
+// all ones, decoded at rates whose frames have odd byte counts as well as
+// even ones and with copy masks the sender did not use; the PCM must not
+// change either.
+void RunDamaged(std::map<std::string, std::string>& out) {
+    const std::vector<int16_t> left = Input(3, 1.2);
+    const std::vector<int16_t> right = Input(4, 0.8);
+    for (bool stereo : {false, true}) {
+        const std::vector<int16_t> pcm = stereo ? Planar(left, right) : left;
+        std::vector<uint8_t> enc(static_cast<size_t>(Dremko_SizeofEncoderContext()));
+        Dremko_InitEncoderContext(enc.data(), stereo ? 128000 : 64000, stereo);
+        Lcg rng{stereo ? 77u : 55u};
+        std::vector<std::vector<uint8_t>> packets;
+        for (int f = 0; f < kFrames; ++f) {
+            std::vector<uint8_t> packet(528, 0);
+            Dremko_EncodeFrame(enc.data(), &pcm[(stereo ? 2 : 1) * f * kFrame], packet.data(), 4);
+            const int kind = f % 8;
+            for (uint8_t& byte : packet) {
+                const uint32_t u = static_cast<uint32_t>(rng.Next() + 32768);
+                if (kind < 4) byte ^= static_cast<uint8_t>(u % 97 < 8 ? 1u << (u % 8) : 0u);
+                if (kind == 4 || kind == 5) byte = static_cast<uint8_t>(u);
+                if (kind == 6) byte = 0;
+                if (kind == 7) byte = 0xff;
+            }
+            packets.push_back(packet);
+        }
+        for (int rate : {48000, 48408, 57000, 63608, 64000}) {
+            std::vector<uint8_t> dec(static_cast<size_t>(Dremko_SizeofDecoderContext()));
+            Dremko_InitDecoderContext(dec.data(), stereo);
+            DremkoSetDecoderBitRate(dec.data(), rate);
+            std::vector<int16_t> played;
+            std::vector<int16_t> buffer(21 * 2 * kFrame);
+            int32_t lost = 0;
+            for (int f = 0; f < kFrames; ++f) {
+                const uint32_t u = static_cast<uint32_t>(rng.Next() + 32768);
+                if (f > 0 && u % 5 == 0) {
+                    ++lost;
+                    continue;
+                }
+                if (f % 30 == 0) DremkoSetDecoderRdpBits(dec.data(), static_cast<uint16_t>(u >> 4));
+                int32_t delivered = 0;
+                Dremko_DecodeFrame(dec.data(), packets[f].data(), buffer.data(), lost, &delivered);
+                played.insert(played.end(), buffer.begin(), buffer.begin() + delivered * (stereo ? 2 : 1) * kFrame);
+                lost = 0;
+            }
+            out[std::string(stereo ? "stereo" : "mono") + "-damaged-" + std::to_string(rate) + " pcm"] =
+                Digest(played);
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -160,6 +213,24 @@ int main(int argc, char** argv) {
     if (set && std::string(set) == "baseline") ForceInstructionSet(InstructionSet::kBaseline);
     std::map<std::string, std::string> digests;
     Run(digests);
+    // The decoder reports inconsistent frames on standard output; what it
+    // reports for the hostile packets is part of the digests too.
+    std::fflush(stdout);
+    const int console = dup(STDOUT_FILENO);
+    std::FILE* reports = std::tmpfile();
+    if (console < 0 || !reports || dup2(fileno(reports), STDOUT_FILENO) < 0) {
+        std::cerr << "codec_digest: cannot capture standard output\n";
+        return 1;
+    }
+    RunDamaged(digests);
+    std::fflush(stdout);
+    dup2(console, STDOUT_FILENO);
+    close(console);
+    std::vector<char> text(static_cast<size_t>(std::ftell(reports)));
+    std::rewind(reports);
+    if (std::fread(text.data(), 1, text.size(), reports) != text.size()) return 1;
+    std::fclose(reports);
+    digests["damaged frame reports"] = Digest(text);
     if (argc == 3 && std::string(argv[1]) == "--check") {
         std::ifstream in(argv[2]);
         std::map<std::string, std::string> expected;
