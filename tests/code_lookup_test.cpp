@@ -1,7 +1,8 @@
-// Table-driven reading of the core's prefix codes and multi-bit reads: the
-// same values, the same bits consumed and the same reader state as reading
-// one bit at a time, for every code, at every offset within a word and with
-// the bits available ending before, on and after the code's last bit.
+// Table-driven reading of the core's prefix codes and the frame copy the
+// reader works on: the same values, the same bits consumed and the same
+// position as walking the decoding trees one bit at a time, for every code
+// and every bit pattern, at every offset within a byte and with the bits
+// available ending before, on and after the code's last bit.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -14,7 +15,14 @@
 
 namespace {
 
-// A frame of 16-bit little-endian words filled most significant bit first.
+// Bit `i` of a frame in its own layout: 16-bit little-endian words, each from
+// its most significant bit down.
+int FrameBit(const std::vector<uint8_t>& frame, int i) {
+    const int shift = 15 - i % 16;
+    return (frame[2 * (i / 16) + shift / 8] >> (shift % 8)) & 1;
+}
+
+// A frame filled most significant bit first.
 struct Bits {
     std::vector<uint8_t> bytes = std::vector<uint8_t>(64, 0);
     int position = 0;
@@ -27,97 +35,177 @@ void Put(Bits* b, uint32_t value, int count) {
     }
 }
 
-void ExpectSameState(const BitReader& a, const BitReader& b) {
-    EXPECT_EQ(a.next_word, b.next_word);
-    EXPECT_EQ(a.current_word, b.current_word);
-    EXPECT_EQ(a.bits_left, b.bits_left);
-    EXPECT_EQ(a.last_bit, b.last_bit);
-}
-
-// Puts `code` after `offset` random bits and random bits after it, then reads
-// it with the lookup and with the tree walk, for several bit budgets.
-void ExpectCodeReadsAsTreeWalk(const CodeLookup& lookup, uint32_t code, int length, int offset, std::mt19937* rng) {
-    Bits b;
-    Put(&b, (*rng)() & ((1u << offset) - 1), offset);
-    Put(&b, code, length);
-    Put(&b, (*rng)(), 32);
-    for (int budget : {length - 1, length, length + 3, 8, 7, 200}) {
-        SCOPED_TRACE(testing::Message() << "length " << length << " offset " << offset << " budget " << budget);
-        BitReader walked, looked_up;
-        StartBitReader(&walked, b.bytes.data());
-        ReadBits(&walked, offset);
-        looked_up = walked;
-        int32_t walked_left = budget, looked_up_left = budget;
-        EXPECT_EQ(ReadCode(&looked_up, lookup, &looked_up_left), ReadTreeCode(&walked, lookup.tree, &walked_left));
-        EXPECT_EQ(looked_up_left, walked_left);
-        ExpectSameState(looked_up, walked);
+// The reference: walks a decoding tree one bit at a time, each bit taking
+// one from *available; -1 when they run out before a leaf.
+int WalkTree(const std::vector<uint8_t>& frame, const int16_t (*tree)[2], int* position, int32_t* available) {
+    int node = 0;
+    for (;;) {
+        if (*available <= 0) return -1;
+        --*available;
+        const int child = tree[node][FrameBit(frame, (*position)++)];
+        if (child <= 0) return -child;
+        node = child;
     }
 }
 
-TEST(CodeLookup, EveryCodeReadsAsTheTreeWalkReadsIt) {
+struct Reader {
+    uint8_t copy[kFrameCopyBytes];
+    BitReader reader;
+};
+
+Reader ReaderAt(const std::vector<uint8_t>& frame, int position) {
+    Reader r;
+    CopyFrameWords(frame.data(), static_cast<int>(frame.size()), r.copy);
+    r.reader = StartBitReader(r.copy, position);
+    return r;
+}
+
+// The vector index of a vector entry's digits.
+int VectorIndex(uint32_t digits, int category) {
+    const int field = DigitFieldBits(VectorDimension[category]);
+    int index = 0;
+    for (int j = 0; j < VectorDimension[category]; ++j)
+        index = index * (MaxBin[category] + 1) + static_cast<int>((digits >> (j * field)) & ((1u << field) - 1));
+    return index;
+}
+
+// A lookup, its tree, and the category of a vector code (-1: a power
+// difference code, whose entries hold the index itself).
+struct NamedLookup {
+    const CodeLookup& lookup;
+    const int16_t (*tree)[2];
+    int category;
+};
+
+void ExpectReadAsWalk(const std::vector<uint8_t>& frame, const NamedLookup& l, int offset, int32_t budget) {
+    Reader r = ReaderAt(frame, offset);
+    int walked_position = offset;
+    int32_t walked_left = budget, looked_up_left = budget;
+    int read = ReadCode(&r.reader, l.lookup, &looked_up_left);
+    if (read >= 0 && l.category >= 0) read = VectorIndex(static_cast<uint32_t>(read), l.category);
+    EXPECT_EQ(read, WalkTree(frame, l.tree, &walked_position, &walked_left));
+    EXPECT_EQ(looked_up_left, walked_left);
+    EXPECT_EQ(r.reader.position, walked_position);
+}
+
+std::vector<NamedLookup> AllLookups() {
+    std::vector<NamedLookup> all;
+    for (int row = 0; row < 13; ++row) all.push_back({PowerCodeLookup(row), PowerCodeTree[row], -1});
+    for (int c = 0; c < 7; ++c) all.push_back({VectorCodeLookup(c), VectorCodebooks[c].tree, c});
+    return all;
+}
+
+TEST(CodeLookup, EverySixteenBitPatternReadsAsTheTreeWalk) {
+    // Also covers every second-level table: each code ends within 16 bits.
+    int n = 0;
+    for (const NamedLookup& l : AllLookups()) {
+        SCOPED_TRACE(n++);
+        for (uint32_t pattern = 0; pattern < 65536; ++pattern) {
+            const int offset = static_cast<int>(pattern % 23);  // every place within a byte and a word
+            Bits b;
+            Put(&b, 0x5A5A5A5Au, offset);
+            Put(&b, pattern, 16);
+            ExpectReadAsWalk(b.bytes, l, offset, 1000);
+            if (HasFailure()) return;
+        }
+    }
+}
+
+TEST(CodeLookup, BitsAvailableEndingBeforeOnOrAfterTheCode) {
     std::mt19937 rng(3);
+    const auto expect_code = [&](const NamedLookup& l, uint32_t code, int length, int offset) {
+        Bits b;
+        Put(&b, rng() & ((1u << offset) - 1), offset);
+        Put(&b, code, length);
+        Put(&b, rng(), 32);
+        for (int32_t budget : {length - 1, length, length + 3, 1, 0, -5, 200}) {
+            SCOPED_TRACE(testing::Message() << "length " << length << " offset " << offset << " budget " << budget);
+            ExpectReadAsWalk(b.bytes, l, offset, budget);
+        }
+    };
     for (int row = 0; row < 13; ++row)
         for (int index = 0; index < 24; ++index)
-            for (int offset = 0; offset < 16; offset += 5)
-                ExpectCodeReadsAsTreeWalk(PowerCodeLookup(row), PowerCode[row][index], PowerCodeLength[row][index],
-                                          offset, &rng);
+            expect_code({PowerCodeLookup(row), PowerCodeTree[row], -1}, PowerCode[row][index],
+                        PowerCodeLength[row][index], index % 16);
     for (int category = 0; category < 7; ++category) {
         const VectorCodebook& book = VectorCodebooks[category];
         for (int index = 0; index < book.entries; ++index)
-            ExpectCodeReadsAsTreeWalk(VectorCodeLookup(category), book.code[index], book.length[index],
-                                      index % 16, &rng);
+            expect_code({VectorCodeLookup(category), book.tree, category}, book.code[index], book.length[index],
+                        index % 16);
     }
 }
 
 TEST(CodeLookup, ShortAndLongCodesResolveToTheirIndex) {
     // Category 6 in full is known: 0 is "1", 15 is "0110101000" (past the
-    // eight bits of one lookup), 18 is "0000000".
+    // ten bits of the first lookup), 18 is "0000000".
     for (const auto& [index, code, length] : {std::tuple{0, 0b1u, 1}, std::tuple{15, 0b0110101000u, 10},
                                              std::tuple{18, 0b0000000u, 7}}) {
         Bits b;
         Put(&b, code, length);
         Put(&b, 0xFFFFFFFFu, 32);
-        BitReader r;
-        StartBitReader(&r, b.bytes.data());
+        Reader r = ReaderAt(b.bytes, 0);
         int32_t available = 40;
-        EXPECT_EQ(ReadCode(&r, VectorCodeLookup(6), &available), index);
+        EXPECT_EQ(VectorIndex(static_cast<uint32_t>(ReadCode(&r.reader, VectorCodeLookup(6), &available)), 6), index);
         EXPECT_EQ(available, 40 - length);
     }
 }
 
-TEST(CodeLookup, VectorDigitsRebuildEveryIndex) {
+// The digits, the sign count and the negative digits an entry gives, against
+// the vector index the tree decodes and the sign bits that follow the code.
+TEST(CodeLookup, VectorEntriesCarryTheDigitsAndSignsOfTheirIndex) {
+    std::mt19937 rng(5);
     for (int category = 0; category < 7; ++category) {
-        const int base = MaxBin[category] + 1;
-        for (int index = 0; index < VectorCodebooks[category].entries; ++index) {
-            const VectorDigits& d = VectorDigitsOf(category)[index];
-            int rebuilt = 0, nonzero = 0;
-            for (int j = 0; j < VectorDimension[category]; ++j) {
-                EXPECT_LE(d.digit[j], MaxBin[category]);
-                rebuilt = rebuilt * base + d.digit[j];
-                nonzero += d.digit[j] != 0;
+        const VectorCodebook& book = VectorCodebooks[category];
+        const int dimension = VectorDimension[category];
+        const int field = DigitFieldBits(dimension);
+        for (int index = 0; index < book.entries; ++index) {
+            Bits b;
+            Put(&b, book.code[index], book.length[index]);
+            const uint32_t next_five_bits = rng() & 31;
+            Put(&b, next_five_bits, 5);
+            int position = 0;
+            int32_t available = 100;
+            const int decoded = WalkTree(b.bytes, book.tree, &position, &available);  // shared codes: the first index
+
+            Reader r = ReaderAt(b.bytes, 0);
+            const CodeEntry entry = LookUpCode(VectorCodeLookup(category), PeekBits64(r.reader));
+            ASSERT_EQ(CodeLength(entry), book.length[index]);
+            int signs = 0;
+            uint32_t expected_negative = 0;
+            for (int j = 0; j < dimension; ++j) {
+                const int digit = static_cast<int>((CodeValue(entry) >> (j * field)) & ((1u << field) - 1));
+                EXPECT_LE(digit, MaxBin[category]);
+                if (digit != 0) expected_negative |= (~next_five_bits >> (4 - signs++) & 1) << j;
             }
-            EXPECT_EQ(rebuilt, index) << "category " << category;
-            EXPECT_EQ(d.nonzero, nonzero) << "category " << category << " index " << index;
+            EXPECT_EQ(VectorIndex(CodeValue(entry), category), decoded) << "category " << category << " index " << index;
+            EXPECT_EQ(CodeAndSignBits(entry), book.length[index] + signs);
+            EXPECT_EQ(NegativeDigits(NegativeDigitTable(), entry, next_five_bits), expected_negative);
         }
     }
 }
 
-TEST(BitReader, MultiBitReadsMatchReadingBitByBit) {
+TEST(BitReader, ReadsTheFrameInItsWordOrderFromACopy) {
     std::mt19937 rng(8);
-    std::vector<uint8_t> bytes(256);
-    for (auto& byte : bytes) byte = static_cast<uint8_t>(rng());
-    BitReader fast, slow;
-    StartBitReader(&fast, bytes.data());
-    StartBitReader(&slow, bytes.data());
-    int consumed = 0;
-    while (consumed < 1800) {
-        const int count = static_cast<int>(rng() % 17);  // 0 ... 16
-        int expected = 0;
-        for (int i = 0; i < count; ++i) expected = (expected << 1) | ReadBit(&slow);
-        if (count > 0) EXPECT_EQ(PeekBits(&fast, count), expected);
-        ASSERT_EQ(ReadBits(&fast, count), expected) << "after " << consumed << " bits";
-        ExpectSameState(fast, slow);
-        consumed += count;
+    for (int bytes : {0, 1, 2, 7, 60, 159, 160}) {
+        std::vector<uint8_t> frame(static_cast<size_t>(bytes));
+        for (auto& byte : frame) byte = static_cast<uint8_t>(rng());
+        // What the reader must see: the frame as whole words (an odd count
+        // with its last byte repeated, no byte as one zero word), zeros after.
+        std::vector<uint8_t> words = frame;
+        if (bytes % 2 == 1) words.push_back(frame.back());
+        words.resize(kFrameCopyBytes, 0);
+        uint8_t copy[kFrameCopyBytes];
+        CopyFrameWords(frame.data(), bytes, copy);
+        BitReader reader = StartBitReader(copy, 0);
+        const int end = bytes == 0 ? 16 : 8 * bytes + 8 * (bytes % 2);
+        while (reader.position < end) {
+            const int count = 1 + static_cast<int>(rng() % 32);
+            const int start = reader.position;
+            uint32_t expected = 0;
+            for (int i = 0; i < count; ++i) expected = (expected << 1) | FrameBit(words, start + i);
+            ASSERT_EQ(ReadBits(&reader, count), expected) << bytes << " bytes, at " << start;
+            EXPECT_EQ(reader.position, start + count);
+        }
     }
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/bit_reader.h"
+#include "core/code_lookup.h"
 #include "core/core_decoder.h"
 #include "core/core_tables.h"
 #include "core/decoder_noise.h"
@@ -137,40 +138,40 @@ void ExpectRegionSigns(const Decoded& d, int region, uint32_t first_draw, uint32
 
 TEST(BitReader, ReadsLittleEndianWordsFromTheMostSignificantBit) {
     const uint8_t bytes[4] = {0x34, 0x12, 0xCD, 0xAB};
-    BitReader r;
-    StartBitReader(&r, bytes);
-    EXPECT_EQ(ReadBits(&r, 4), 0x1);
-    EXPECT_EQ(ReadBits(&r, 8), 0x23);
-    EXPECT_EQ(ReadBits(&r, 4), 0x4);
+    uint8_t copy[kFrameCopyBytes];
+    CopyFrameWords(bytes, 4, copy);
+    BitReader r = StartBitReader(copy, 0);
+    EXPECT_EQ(ReadBits(&r, 4), 0x1u);
+    EXPECT_EQ(ReadBits(&r, 8), 0x23u);
+    EXPECT_EQ(ReadBits(&r, 4), 0x4u);
     EXPECT_EQ(ReadBit(&r), 1);  // 0xABCD starts with 1
-    EXPECT_EQ(r.last_bit, 1);
-    EXPECT_EQ(ReadBits(&r, 15), 0x2BCD);
+    EXPECT_EQ(ReadBits(&r, 15), 0x2BCDu);
 
-    StartBitReader(&r, bytes + 2);  // a word boundary, as the extension layer starts
-    EXPECT_EQ(ReadBits(&r, 16), 0xABCD);
+    r = StartBitReader(copy, 16);  // a word boundary, as the extension layer starts
+    EXPECT_EQ(ReadBits(&r, 16), 0xABCDu);
 }
 
-TEST(BitReader, TreeCodeStopsWhenTheBitsAvailableRunOut) {
+TEST(BitReader, CodeStopsWhenTheBitsAvailableRunOut) {
     FrameWriter w;
     PutPowerDifference(&w, 1, 11);  // index 23 of row 0: 12 bits
-    const std::vector<uint8_t> two_words(w.bytes.begin(), w.bytes.begin() + 4);
-    BitReader r;
+    uint8_t copy[kFrameCopyBytes];
+    CopyFrameWords(w.bytes.data(), 4, copy);
 
     int32_t available = 12;  // the leaf on the last available bit counts
-    StartBitReader(&r, two_words.data());
-    EXPECT_EQ(ReadTreeCode(&r, PowerCodeTree[0], &available), 23);
+    BitReader r = StartBitReader(copy, 0);
+    EXPECT_EQ(ReadCode(&r, PowerCodeLookup(0), &available), 23);
     EXPECT_EQ(available, 0);
 
     available = 11;
-    StartBitReader(&r, two_words.data());
-    EXPECT_EQ(ReadTreeCode(&r, PowerCodeTree[0], &available), -1);
+    r = StartBitReader(copy, 0);
+    EXPECT_EQ(ReadCode(&r, PowerCodeLookup(0), &available), -1);
     EXPECT_EQ(available, 0);
-    EXPECT_EQ(r.bits_left, 5);  // 11 bits were read
+    EXPECT_EQ(r.position, 11);  // 11 bits were read
 
     available = 0;
-    StartBitReader(&r, two_words.data());
-    EXPECT_EQ(ReadTreeCode(&r, PowerCodeTree[0], &available), -1);
-    EXPECT_EQ(r.bits_left, 0);  // nothing was read
+    r = StartBitReader(copy, 0);
+    EXPECT_EQ(ReadCode(&r, PowerCodeLookup(0), &available), -1);
+    EXPECT_EQ(r.position, 0);  // nothing was read
 }
 
 TEST(DecoderNoise, LaggedAdditiveGenerator) {

@@ -1,22 +1,15 @@
 #include "core/bit_reader.h"
 
-void StartBitReader(BitReader* reader, const uint8_t* word) {
-    reader->next_word = word;
-    reader->current_word = 0;
-    reader->bits_left = 0;
-    reader->last_bit = 0;
-}
-
-int ReadTreeCode(BitReader* reader, const int16_t (*tree)[2], int32_t* available) {
-    return ReadTreeCodeFrom(reader, tree, 0, available);
-}
-
-int ReadTreeCodeFrom(BitReader* reader, const int16_t (*tree)[2], int node, int32_t* available) {
-    for (;;) {
-        if (*available <= 0) return -1;
-        --*available;
-        const int child = tree[node][ReadBit(reader)];
-        if (child <= 0) return -child;
-        node = child;
+void CopyFrameWords(const uint8_t* frame, int byte_count, uint8_t* copy) {
+    std::memset(copy, 0, kFrameCopyBytes);
+    if (byte_count > 0) {
+        std::memcpy(copy, frame, static_cast<size_t>(byte_count));
+        if (byte_count % 2 == 1) copy[byte_count] = frame[byte_count - 1];
+    }
+    // Each word's high byte first: the order in which its bits are sent.
+    for (int i = 0; i < byte_count; i += 2) {
+        const uint8_t low = copy[i];
+        copy[i] = copy[i + 1];
+        copy[i + 1] = low;
     }
 }

@@ -6,64 +6,100 @@ namespace {
 
 constexpr int kPowerCodeRows = 13;
 constexpr int kVectorCategories = 7;
-constexpr int kVectorIndices = 196 + 100 + 49 + 625 + 256 + 243 + 32;  // codebook sizes of categories 0 ... 6
+// Codes that go on past the first lookup, counted by their first ten bits
+// over all 20 codes (118); every one of them needs a second table.
+constexpr int kLinkedTables = 118;
+constexpr int kPoolEntries =
+    ((kPowerCodeRows + kVectorCategories) << kLookupBits) + (kLinkedTables << kLinkedBits);
+constexpr int kMaxSigns = 5;
 
 struct CodeLookups {
+    CodeEntry pool[kPoolEntries];
+    int used;
     CodeLookup power[kPowerCodeRows];
     CodeLookup vector[kVectorCategories];
-    VectorDigits digits[kVectorIndices];
-    const VectorDigits* digits_of[kVectorCategories];
+    uint8_t negative_digits[32 * 32];
 };
 
-void BuildLookup(const int16_t (*tree)[2], CodeLookup* lookup) {
-    lookup->tree = tree;
-    for (int prefix = 0; prefix < (1 << kLookupBits); ++prefix) {
-        CodeLookupEntry entry = {0, kLookupBits, 0};
-        int node = 0;
-        for (int bit = kLookupBits - 1; bit >= 0; --bit) {
-            const int child = tree[node][(prefix >> bit) & 1];
-            if (child <= 0) {
-                entry = {static_cast<int16_t>(-child), static_cast<uint8_t>(kLookupBits - bit), 1};
-                break;
-            }
-            node = child;
-            entry.target = static_cast<int16_t>(node);
-        }
-        lookup->entries[prefix] = entry;
-    }
-}
-
-// Splits a vector index into its digits by repeated division by (max bin + 1),
-// last digit first, each division done as (index * bin inverse) >> 15.
-VectorDigits SplitVectorIndex(int index, int category) {
+// The entry of a code of `length` bits leading to leaf `index`; `category`
+// is that of a vector code, or -1 for a power difference code.
+CodeEntry LeafEntry(int length, int index, int category) {
+    if (category < 0) return length | length << 5 | static_cast<uint32_t>(index) << kCodeValueShift;
+    // The digits by repeated division by (max bin + 1), last digit first,
+    // each division done as (index * bin inverse) >> 15.
+    const int dimension = VectorDimension[category];
     const int base = MaxBin[category] + 1;
-    VectorDigits digits = {};
-    for (int j = VectorDimension[category] - 1; j >= 0; --j) {
+    uint32_t digits = 0, nonzero = 0;
+    int signs = 0;
+    for (int j = dimension - 1; j >= 0; --j) {
         const int quotient = (index * BinInverse[category]) >> 15;
-        digits.digit[j] = static_cast<uint8_t>(index - quotient * base);
+        const uint32_t digit = static_cast<uint32_t>(index - quotient * base);
         index = quotient;
-        digits.nonzero += digits.digit[j] != 0;
+        digits |= digit << (j * DigitFieldBits(dimension));
+        nonzero |= static_cast<uint32_t>(digit != 0) << j;
+        signs += digit != 0;
     }
-    return digits;
+    return length | (length + signs) << 5 | nonzero << 10 | digits << kCodeValueShift;
 }
 
-CodeLookups BuildLookups() {
+// Fills the 2^bits entries of `table` for the codes that continue from
+// `node`, `depth` bits into them. At the first level a code not ended
+// within its bits gets a second table from the pool.
+void FillTable(CodeLookups* lookups, const CodeEntry* first_level, const int16_t (*tree)[2], int category, int node,
+               int depth, int bits, CodeEntry* table) {
+    for (int prefix = 0; prefix < (1 << bits); ++prefix) {
+        int n = node;
+        CodeEntry entry = 0;
+        for (int i = bits - 1; i >= 0 && entry == 0; --i) {
+            const int child = tree[n][(prefix >> i) & 1];
+            if (child <= 0) entry = LeafEntry(depth + bits - i, -child, category);
+            n = child;
+        }
+        if (entry == 0 && depth == 0 && lookups->used + (1 << kLinkedBits) <= kPoolEntries) {
+            CodeEntry* linked = lookups->pool + lookups->used;
+            lookups->used += 1 << kLinkedBits;
+            FillTable(lookups, first_level, tree, category, n, bits, kLinkedBits, linked);
+            entry = static_cast<uint32_t>(linked - first_level) << kCodeValueShift;
+        }
+        table[prefix] = entry;
+    }
+}
+
+CodeLookup BuildLookup(CodeLookups* lookups, const int16_t (*tree)[2], int category) {
+    CodeEntry* first_level = lookups->pool + lookups->used;
+    lookups->used += 1 << kLookupBits;
+    FillTable(lookups, first_level, tree, category, 0, 0, kLookupBits, first_level);
+    return {first_level};
+}
+
+void BuildNegativeDigits(uint8_t* table) {
+    for (uint32_t nonzero = 0; nonzero < 32; ++nonzero) {
+        for (uint32_t next = 0; next < 32; ++next) {
+            uint32_t negative = 0;
+            int sign = 0;
+            for (int j = 0; j < kMaxSigns; ++j) {
+                if (!((nonzero >> j) & 1)) continue;
+                negative |= (~next >> (kMaxSigns - 1 - sign) & 1) << j;
+                ++sign;
+            }
+            table[nonzero << 5 | next] = static_cast<uint8_t>(negative);
+        }
+    }
+}
+
+CodeLookups* BuildLookups() {
     InitCoreTables();  // the bin inverses
-    CodeLookups lookups;
-    for (int row = 0; row < kPowerCodeRows; ++row) BuildLookup(PowerCodeTree[row], &lookups.power[row]);
-    VectorDigits* digits = lookups.digits;
-    for (int c = 0; c < kVectorCategories; ++c) {
-        BuildLookup(VectorCodebooks[c].tree, &lookups.vector[c]);
-        lookups.digits_of[c] = digits;
-        for (int index = 0; index < VectorCodebooks[c].entries; ++index) *digits++ = SplitVectorIndex(index, c);
-    }
-    return lookups;
+    static CodeLookups lookups;
+    for (int row = 0; row < kPowerCodeRows; ++row) lookups.power[row] = BuildLookup(&lookups, PowerCodeTree[row], -1);
+    for (int c = 0; c < kVectorCategories; ++c) lookups.vector[c] = BuildLookup(&lookups, VectorCodebooks[c].tree, c);
+    BuildNegativeDigits(lookups.negative_digits);
+    return &lookups;
 }
 
-// Initialised exactly once, by the first caller; later calls only read the guard.
+// Built exactly once, by the first caller; later calls only read the guard.
 const CodeLookups& Lookups() {
-    static const CodeLookups lookups = BuildLookups();
-    return lookups;
+    static const CodeLookups* lookups = BuildLookups();
+    return *lookups;
 }
 
 }  // namespace
@@ -72,4 +108,4 @@ const CodeLookup& PowerCodeLookup(int row) { return Lookups().power[row]; }
 
 const CodeLookup& VectorCodeLookup(int category) { return Lookups().vector[category]; }
 
-const VectorDigits* VectorDigitsOf(int category) { return Lookups().digits_of[category]; }
+const uint8_t* NegativeDigitTable() { return Lookups().negative_digits; }

@@ -1,47 +1,69 @@
 // Decoding of the core's prefix codes (power differences and vector
-// indices) by table lookup: eight bits at a time instead of one tree step
-// per bit, with the same result and the same bits read; and the digits of
-// every vector index.
+// indices) by table lookup: the next ten bits of the frame give the code,
+// its length and, for a vector, its digits and how many sign bits follow;
+// the few codes longer than ten bits take one more lookup of six bits.
 #pragma once
 #include <cstdint>
 
 #include "core/bit_reader.h"
 
-constexpr int kLookupBits = 8;
+constexpr int kLookupBits = 10;
+constexpr int kLinkedBits = 6;  // the longest code has 16 bits
 
-// What the next eight bits lead to: a leaf after `length` bits, or, for a
-// longer code, the tree node reached after all eight.
-struct CodeLookupEntry {
-    int16_t target;  // leaf index, or node
-    uint8_t length;
-    uint8_t leaf;
-};
+// One entry: what the bits looked up lead to, packed in 32 bits.
+//   bits 0 ... 4    code length 1 ... 16, or 0: a link to a second table
+//   bits 5 ... 9    code length plus the vector's sign bits (one per non-zero digit)
+//   bits 10 ... 14  which digits are not 0 (bit j: digit j)
+//   bits 15 ... 31  a power difference index; a vector's digits, digit j at
+//                   bit j x DigitFieldBits; or a link's table offset
+using CodeEntry = uint32_t;
 
 struct CodeLookup {
-    const int16_t (*tree)[2];
-    CodeLookupEntry entries[1 << kLookupBits];
+    const CodeEntry* entries;
 };
 
-constexpr int kMaxVectorDimension = 5;
+constexpr int kCodeValueShift = 15;
+// Wide enough for the largest digit of each dimension (13, 4 and 2).
+constexpr int DigitFieldBits(int dimension) { return (32 - kCodeValueShift) / dimension; }
 
-// The digits of a vector index, first digit first, and how many are not 0.
-struct VectorDigits {
-    uint8_t digit[kMaxVectorDimension];
-    uint8_t nonzero;
-};
+inline int CodeLength(CodeEntry entry) { return static_cast<int>(entry & 31); }
+inline int CodeAndSignBits(CodeEntry entry) { return static_cast<int>((entry >> 5) & 31); }
+inline uint32_t CodeValue(CodeEntry entry) { return entry >> kCodeValueShift; }
+
+// The entry of the code that starts at the top of `bits` (PeekBits64). Its
+// length may exceed the bits the layer has left; which code the bits within
+// them begin is decided all the same, since no code is the start of another.
+inline CodeEntry LookUpCode(const CodeLookup& lookup, uint64_t bits) {
+    const CodeEntry entry = lookup.entries[bits >> (64 - kLookupBits)];
+    if (CodeLength(entry) != 0) return entry;
+    return lookup.entries[CodeValue(entry) + ((bits << kLookupBits) >> (64 - kLinkedBits))];
+}
+
+// Reads one code and returns its index. When the code does not end within
+// the bits available, the rest of them is read, nothing is left and the
+// result is -1, as reading bit by bit would leave it.
+inline int ReadCode(BitReader* reader, const CodeLookup& lookup, int32_t* available) {
+    const CodeEntry entry = LookUpCode(lookup, PeekBits64(*reader));
+    const int length = CodeLength(entry);
+    if (length > *available) {
+        const int32_t rest = *available > 0 ? *available : 0;
+        reader->position += rest;
+        *available -= rest;
+        return -1;
+    }
+    reader->position += length;
+    *available -= length;
+    return static_cast<int>(CodeValue(entry));
+}
 
 // Built on first use, once per process.
 const CodeLookup& PowerCodeLookup(int row);
 const CodeLookup& VectorCodeLookup(int category);
-// Indexed by vector index.
-const VectorDigits* VectorDigitsOf(int category);
+// 32 x 32 entries: which digits of a vector are negative (bit j: digit j),
+// by its non-zero digits and the five bits after its code. Each non-zero
+// digit takes the next sign bit, the first the most significant; 0 is negative.
+const uint8_t* NegativeDigitTable();
 
-// As ReadTreeCode over the lookup's tree (inline: one call per code read).
-inline int ReadCode(BitReader* reader, const CodeLookup& lookup, int32_t* available) {
-    // Near the end of the bits available the lookup could look past them.
-    if (*available < kLookupBits) return ReadTreeCode(reader, lookup.tree, available);
-    const CodeLookupEntry& entry = lookup.entries[PeekBits(reader, kLookupBits)];
-    SkipBits(reader, entry.length);
-    *available -= entry.length;
-    return entry.leaf ? entry.target : ReadTreeCodeFrom(reader, lookup.tree, entry.target, available);
+inline uint32_t NegativeDigits(const uint8_t* table, CodeEntry entry, uint32_t next_five_bits) {
+    return table[((entry >> 5) & (31u << 5)) | next_five_bits];
 }

@@ -25,28 +25,11 @@ constexpr int kExtensionMinFrameBits = 560;
 constexpr int kHighBandStart = kBaseRegions * kRegionSize;
 constexpr int kHighBandLength = kExtRegions * kRegionSize;
 
-// Process-wide copy of an odd-length (or empty) frame.
-uint8_t FrameScratch[kCoreFrameBytes];
-
 // The frame length in whole bytes' bits, held to 0 ... 1280.
 int HeldFrameBits(int frame_bits) {
     if (frame_bits < 0) return 0;
     if (frame_bits > kCoreFrameBits) return kCoreFrameBits;
     return frame_bits & ~7;
-}
-
-// The frame as complete 16-bit words. An odd byte count gets a copy of its
-// last byte appended. A frame without a byte reads as zeros, which decodes
-// as faint noise (power index -7) in the base band and silence above.
-const uint8_t* FrameWords(const uint8_t* frame, int bytes) {
-    if (bytes == 0) {
-        FrameScratch[0] = FrameScratch[1] = 0;
-        return FrameScratch;
-    }
-    if (bytes % 2 == 0) return frame;
-    std::memcpy(FrameScratch, frame, static_cast<size_t>(bytes));
-    FrameScratch[bytes] = frame[bytes - 1];
-    return FrameScratch;
 }
 
 // Damaged frames can drive a power index past either end of the standard
@@ -60,28 +43,29 @@ float RegionAmplitude(int32_t power_index) {
 
 // Power indices of regions first ... last from their difference codes; a
 // difference whose code is not complete within the bits available is 0.
-void DecodePowerDifferences(CoreDecoderState* state, int first, int last, int32_t* available, int32_t* budget) {
+void DecodePowerDifferences(CoreDecoderState* state, BitReader* reader, int first, int last, int32_t* available,
+                            int32_t* budget) {
     int32_t* p = state->power_index;
     for (int r = first; r <= last; ++r) {
         const int row = r - 1 < kLastPowerCodeRow ? r - 1 : kLastPowerCodeRow;
         const int32_t before = *available;
-        const int index = ReadCode(&state->reader, PowerCodeLookup(row), available);
+        const int index = ReadCode(reader, PowerCodeLookup(row), available);
         *budget -= before - *available;
         p[r] = p[r - 1] + (index < 0 ? kZeroDifferenceIndex : index) - kZeroDifferenceIndex;
         state->sigma[r] = RegionAmplitude(p[r]);
     }
 }
 
-void DecodeBaseEnvelope(CoreDecoderState* state) {
-    state->power_index[0] = ReadBits(&state->reader, kRegion0Bits) - kRegion0Offset;
+void DecodeBaseEnvelope(CoreDecoderState* state, BitReader* reader) {
+    state->power_index[0] = static_cast<int32_t>(ReadBits(reader, kRegion0Bits)) - kRegion0Offset;
     state->sigma[0] = RegionAmplitude(state->power_index[0]);
     state->base_available -= kRegion0Bits;
     state->base_budget -= kRegion0Bits;
-    DecodePowerDifferences(state, 1, kBaseRegions - 1, &state->base_available, &state->base_budget);
+    DecodePowerDifferences(state, reader, 1, kBaseRegions - 1, &state->base_available, &state->base_budget);
 }
 
-void DecodeExtEnvelope(CoreDecoderState* state) {
-    DecodePowerDifferences(state, kBaseRegions, kRegions - 1, &state->ext_available, &state->ext_budget);
+void DecodeExtEnvelope(CoreDecoderState* state, BitReader* reader) {
+    DecodePowerDifferences(state, reader, kBaseRegions, kRegions - 1, &state->ext_available, &state->ext_budget);
 }
 
 // 1.0, or 0.7 when regions 0 ... 8 hold most of the base layer's power.
@@ -95,11 +79,11 @@ float NoiseGain(const int32_t* power_index) {
 // Sorts a layer's regions into sending order, reads its control value and
 // categorises it. Returns false, reading nothing, when fewer bits than the
 // control value remain.
-bool ReadLayerCategories(CoreDecoderState* state, int first, int regions, int32_t* available, int32_t* budget,
+bool ReadLayerCategories(CoreDecoderState* state, BitReader* reader, int first, int regions, int32_t* available, int32_t* budget,
                          int32_t* categories, int32_t* balance, int32_t* control) {
     if (*available < kControlBits) return false;
     SortRegionsByPower(state->power_index + first, regions, state->region_order + first);
-    *control = ReadBits(&state->reader, kControlBits);
+    *control = static_cast<int32_t>(ReadBits(reader, kControlBits));
     *available -= kControlBits;
     *budget -= kControlBits;
     Categorize(regions, *budget, state->power_index + first, categories + first, balance);
@@ -122,13 +106,11 @@ void FillHighBandNoise(float* coefficients) {
 // Consistency of the decoded frame: 1 fill bits not all ones, 2 extension
 // overspent (cannot arise while every read is checked against the bits
 // available), 4 a base power index out of range.
-int32_t CheckFrame(CoreDecoderState* state) {
+int32_t CheckFrame(const CoreDecoderState* state, BitReader* reader) {
     int32_t error = 0;
-    for (int i = 0; i < state->ext_available; ++i) {
-        if (ReadBit(&state->reader) == 0) {
-            error |= 1;
-            break;
-        }
+    for (int32_t left = state->ext_available; left > 0 && error == 0; left -= 32) {
+        const int count = left < 32 ? static_cast<int>(left) : 32;
+        if (ReadBits(reader, count) != 0xFFFFFFFFu >> (32 - count)) error |= 1;
     }
     if (state->ext_available < 0 && state->base_control < kControlValues - 1) error |= 2;
     for (int r = 0; r < kBaseRegions; ++r)
@@ -141,10 +123,11 @@ int32_t CheckFrame(CoreDecoderState* state) {
 int DecodeCoreFrame(CoreDecoderState* state, int frame_bits, const uint8_t* frame, float* coefficients) {
     ++state->frame_count;
     const int bits = HeldFrameBits(frame_bits);
-    const uint8_t* words = FrameWords(frame, bits / 8);
-    StartBitReader(&state->reader, words);
+    uint8_t words[kFrameCopyBytes];
+    CopyFrameWords(frame, bits / 8, words);
+    BitReader reader = StartBitReader(words, 0);
 
-    state->split_index = ReadBits(&state->reader, kSplitIndexBits);
+    state->split_index = static_cast<int32_t>(ReadBits(&reader, kSplitIndexBits));
     const int ext_share = 80 * state->split_index + 320;
     const int base_share = kCoreFrameBits - ext_share;
     state->base_available = base_share <= bits ? base_share : bits;
@@ -158,30 +141,30 @@ int DecodeCoreFrame(CoreDecoderState* state, int frame_bits, const uint8_t* fram
         state->base_category[r] = state->ext_category[r] = kNoBitsCategory;
     }
 
-    DecodeBaseEnvelope(state);
+    DecodeBaseEnvelope(state, &reader);
     state->noise_gain = NoiseGain(state->power_index);
-    if (!ReadLayerCategories(state, 0, kBaseRegions, &state->base_available, &state->base_budget,
+    if (!ReadLayerCategories(state, &reader, 0, kBaseRegions, &state->base_available, &state->base_budget,
                              state->base_category, state->base_balance, &state->base_control))
         state->base_available = state->ext_available = 0;
 
     std::memset(coefficients, 0, kCoefficientCount * sizeof(float));
-    DecodeLayerVectors(&state->reader, kBaseRegions, state->region_order, state->sigma, state->base_category,
+    DecodeLayerVectors(&reader, kBaseRegions, state->region_order, state->sigma, state->base_category,
                        &state->base_available, state->noise_gain, &BaseLayerNoise, coefficients);
 
     if (state->ext_available < 1) {
         if (bits >= kExtensionMinFrameBits) FillHighBandNoise(coefficients);
     } else if (bits >= kExtensionMinFrameBits) {
-        StartBitReader(&state->reader, words + base_share / 8);
-        DecodeExtEnvelope(state);
-        if (!ReadLayerCategories(state, kBaseRegions, kExtRegions, &state->ext_available, &state->ext_budget,
+        reader = StartBitReader(words, base_share);
+        DecodeExtEnvelope(state, &reader);
+        if (!ReadLayerCategories(state, &reader, kBaseRegions, kExtRegions, &state->ext_available, &state->ext_budget,
                                  state->ext_category, state->ext_balance, &state->ext_control))
             state->ext_available = 0;
-        DecodeLayerVectors(&state->reader, kExtRegions, state->region_order + kBaseRegions, state->sigma,
+        DecodeLayerVectors(&reader, kExtRegions, state->region_order + kBaseRegions, state->sigma,
                            state->ext_category, &state->ext_available, state->noise_gain, &ExtLayerNoise,
                            coefficients);
     }
 
-    state->frame_error = CheckFrame(state);
+    state->frame_error = CheckFrame(state, &reader);
     if (state->frame_error != 0) std::printf("decoder: FRAME ERROR %1d\n", state->frame_error);
     return 0;
 }

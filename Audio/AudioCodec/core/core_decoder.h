@@ -2,13 +2,11 @@
 #pragma once
 #include <cstdint>
 
-#include "core/bit_reader.h"
 #include "core/core_tables.h"
 
 // Per-channel state. Every field but frame_count is set by each call before
 // it is read; the rest is kept for inspection of the last frame decoded.
 struct CoreDecoderState {
-    BitReader reader;
     int32_t base_available;  // bits still available to the base layer
     int32_t ext_available;   // ... and to the extension layer
     int32_t base_budget;     // the base layer's categorisation budget

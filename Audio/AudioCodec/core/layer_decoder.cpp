@@ -51,58 +51,85 @@ void FillZerosWithSigns(float* region, float amplitude, NoiseGenerator* noise) {
     }
 }
 
-// Reads `count` sign bits into a word whose first bit is the most
-// significant. When fewer bits are available, the received ones lead and one
-// draw completes them from its least significant bit upward; returns false then.
-bool ReadSigns(BitReader* reader, int count, int32_t* available, NoiseGenerator* noise, uint32_t* signs) {
-    if (*available >= count) {
-        *signs = static_cast<uint32_t>(ReadBits(reader, count));
-        *available -= count;
-        return true;
+// The last vector of a layer whose bits end inside it. Returns false when
+// its code does not end within them (the rest is read, the vector is not
+// decoded). Otherwise its sign bits, in the top of five like those after a
+// complete vector: the received ones lead and one draw completes them from
+// its least significant bit upward.
+bool ReadCutVector(BitReader* reader, CodeEntry entry, int32_t* available, NoiseGenerator* noise,
+                   uint32_t* next_five_bits) {
+    const int length = CodeLength(entry);
+    const int32_t rest = *available > 0 ? *available : 0;
+    *available -= rest;
+    if (length > rest) {
+        reader->position += rest;
+        return false;
     }
-    const int received = *available;
-    uint32_t word = static_cast<uint32_t>(ReadBits(reader, received));
+    reader->position += length;
+    const int received = rest - length;
+    const int count = CodeAndSignBits(entry) - length;
+    uint32_t word = received > 0 ? ReadBits(reader, received) : 0;
     const uint32_t draw = DrawNoise(noise);
     for (int i = 0; i < count - received; ++i) word = (word << 1) | ((draw >> i) & 1);
-    *signs = word;
-    *available = 0;
-    return false;
+    *next_five_bits = word << (5 - count);
+    return true;
 }
 
-// Decodes the vectors of one region of category 0 ... 6. Returns the number
-// of vectors decoded; *ran_out tells whether the layer's bits ended inside
-// the region (the vector cut in its signs counts as decoded).
-int DecodeRegionVectors(BitReader* reader, int category, float sigma, int32_t* available,
-                        NoiseGenerator* noise, float* region, bool* ran_out) {
+// Decodes the vectors of one region of a category with vectors of
+// `kDimension` digits. Returns the number of vectors decoded; *ran_out tells
+// whether the layer's bits ended inside the region (the vector cut in its
+// signs counts as decoded).
+template <int kDimension>
+int DecodeRegionVectors(BitReader* reader, int category, float sigma, int32_t* available, NoiseGenerator* noise,
+                        float* region, bool* ran_out) {
+    constexpr int kVectors = kRegionSize / kDimension;
+    constexpr int kDigitBits = DigitFieldBits(kDimension);
     const CodeLookup& codes = VectorCodeLookup(category);
-    const VectorDigits* digits_of = VectorDigitsOf(category);
-    const int dimension = VectorDimension[category];
+    const uint8_t* negative_table = NegativeDigitTable();
     // The reconstructed magnitude of each digit value in this region.
     float magnitude[kMaxBins];
     for (int d = 0; d <= MaxBin[category]; ++d)
         magnitude[d] = static_cast<float>(static_cast<double>(Centroid[category][d]) * sigma * kOutputScale);
+    // Kept in locals, so that they stay in registers from vector to vector.
+    BitReader r = *reader;
+    int32_t left = *available;
     int v = 0;
-    while (v < VectorsPerRegion[category] && !*ran_out) {
-        const int index = ReadCode(reader, codes, available);
-        if (index < 0) {
+    while (v < kVectors) {
+        // The code and its sign bits come from one look at the next bits.
+        const uint64_t bits = PeekBits64(r);
+        const CodeEntry entry = LookUpCode(codes, bits);
+        const int used = CodeAndSignBits(entry);
+        uint32_t next_five_bits = static_cast<uint32_t>((bits << CodeLength(entry)) >> (64 - 5));
+        if (used <= left) {
+            r.position += used;
+            left -= used;
+        } else {
             *ran_out = true;
-            break;
+            if (!ReadCutVector(&r, entry, &left, noise, &next_five_bits)) break;
         }
-        const VectorDigits& digits = digits_of[index];
-        uint32_t signs = 0;
-        *ran_out = !ReadSigns(reader, digits.nonzero, available, noise, &signs);
-        // The signs, first one at bit 31; each non-zero digit takes the top
-        // one. Without branches: which digits are 0 follows the signal. A zero
-        // digit's centroid is 0, so it stores +0 and takes no sign.
-        uint64_t pending = static_cast<uint64_t>(signs) << (32 - digits.nonzero);
-        for (int j = 0; j < dimension; ++j) {
-            const uint32_t nonzero = digits.digit[j] != 0;
-            region[v * dimension + j] = WithSign(magnitude[digits.digit[j]], nonzero & ~(pending >> 31) & 1);
-            pending <<= nonzero;
+        // Without branches: which digits are 0 and the signs follow the
+        // signal. A zero digit's magnitude is 0 and it is never negative.
+        const uint32_t negative = NegativeDigits(negative_table, entry, next_five_bits);
+        const uint32_t digits = CodeValue(entry);
+        for (int j = 0; j < kDimension; ++j) {
+            const uint32_t digit = (digits >> (j * kDigitBits)) & ((1u << kDigitBits) - 1);
+            region[v * kDimension + j] = WithSign(magnitude[digit], (negative >> j) & 1);
         }
         ++v;
+        if (*ran_out) break;
     }
+    *reader = r;
+    *available = left;
     return v;
+}
+
+int DecodeRegionVectors(BitReader* reader, int category, float sigma, int32_t* available, NoiseGenerator* noise,
+                        float* region, bool* ran_out) {
+    switch (VectorDimension[category]) {
+        case 2: return DecodeRegionVectors<2>(reader, category, sigma, available, noise, region, ran_out);
+        case 4: return DecodeRegionVectors<4>(reader, category, sigma, available, noise, region, ran_out);
+        default: return DecodeRegionVectors<5>(reader, category, sigma, available, noise, region, ran_out);
+    }
 }
 
 // Noise for the coefficients of a category-5 or -6 region that quantised to
