@@ -10,6 +10,7 @@
 #include "core/decoder_noise.h"
 #include "simd/instruction_set.h"
 #include "simd/kernels.h"
+#include "speech/real_fft256.h"
 #include "test_signals.h"
 #include "transform/transform.h"
 
@@ -60,6 +61,27 @@ TEST_F(InstructionSets, TransformKernelsAgree) {
     baseline_kernels::MdctAnalysis(history_a.data(), out_a.data());
     avx2_kernels::MdctAnalysis(history_b.data(), out_b.data());
     EXPECT_TRUE(SameBits(out_a, out_b) && history_a == history_b) << "analysis";
+}
+
+TEST_F(InstructionSets, SpeechTransformKernelsAgree) {
+    RealFft256Tables tables;
+    RealFft256_BuildTables(&tables);
+    for (double scale : {1e-3, 1.0, 1e4}) {
+        const std::vector<float> x = SignalFloats(256, scale);
+        for (const RealFft256Twiddles* direction : {&tables.forward, &tables.inverse}) {
+            std::vector<float> a = x, b = x;
+            baseline_kernels::ComplexFft128(a.data(), direction->stage);
+            avx2_kernels::ComplexFft128(b.data(), direction->stage);
+            EXPECT_TRUE(SameBits(a, b)) << "128-point transform, scale " << scale;
+            for (double c2 : {-0.5, 0.5}) {
+                a = x;
+                b = x;
+                baseline_kernels::RealFftSplitStep(a.data(), c2, direction->split);
+                avx2_kernels::RealFftSplitStep(b.data(), c2, direction->split);
+                EXPECT_TRUE(SameBits(a, b)) << "split step " << c2 << ", scale " << scale;
+            }
+        }
+    }
 }
 
 TEST_F(InstructionSets, DecimatorKernelsAgree) {

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "simd/kernels.h"
+#include "speech/real_fft256.h"
 #include "transform/transform.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -31,6 +32,7 @@
 #define KERNEL_SET avx2_kernels
 #define KERNEL_SUM_LANES 4
 #include "speech/decimator_filter.inc"
+#include "speech/real_fft256.inc"
 #include "transform/fft480.inc"
 #include "transform/dct4.inc"
 #include "transform/mdct.inc"

@@ -4,12 +4,14 @@
 
 #include "simd/kernels.h"
 #include "simd/lanes.h"
+#include "speech/real_fft256.h"
 #include "transform/transform.h"
 
 #define KERNEL_SET baseline_kernels
 #define KERNEL_SUM_LANES 2
 #define KERNEL_WIDEN_SUMS(v) __builtin_convertvector((v), Doubles)
 #include "speech/decimator_filter.inc"
+#include "speech/real_fft256.inc"
 #include "transform/fft480.inc"
 #include "transform/dct4.inc"
 #include "transform/mdct.inc"
