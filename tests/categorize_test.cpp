@@ -168,6 +168,33 @@ TEST(Categorize, ScanStartValuesAreLiteral) {
     EXPECT_EQ(Categorized(kExtRegions, 100, loud).balance[0], 1);
 }
 
+TEST(Categorize, LastQualifyingValuesAre98AndMinus98) {
+    // Quiet regions at category 7 with a budget of 0: offset 31, nothing
+    // spent, so the first step is a finer one; region 3's value is
+    // 31 - p - 14. The others (p = -95, value 112) never qualify. After that
+    // step the layer is over its budget and every later step is a coarser
+    // one that finds nothing.
+    std::vector<int32_t> quiet(kExtRegions, -95);
+    quiet[3] = -81;  // value 98
+    Result r = Categorized(kExtRegions, 0, quiet);
+    EXPECT_EQ(r.balance[0], 3);
+    EXPECT_EQ(r.categories[3], 6);
+    EXPECT_EQ(r.categories[0], 7);
+    quiet[3] = -82;  // value 99: region 0 takes the step instead
+    r = Categorized(kExtRegions, 0, quiet);
+    EXPECT_EQ(r.balance[0], 0);
+    EXPECT_EQ(r.categories[3], 7);
+    EXPECT_EQ(r.categories[0], 6);
+
+    // Loud regions at category 0 with 100 bits: offset 31, far over the
+    // budget, so the first step is a coarser one; region 5's value is 31 - p.
+    std::vector<int32_t> loud(kExtRegions, 160);
+    loud[5] = 129;  // value -98
+    EXPECT_EQ(Categorized(kExtRegions, 100, loud).balance[0], 5);
+    loud[5] = 130;  // value -99
+    EXPECT_EQ(Categorized(kExtRegions, 100, loud).balance[0], 0);
+}
+
 TEST(Categorize, ControlValuesSpanTheBudget) {
     // On realistic envelopes and budgets the 32 control values give a falling
     // sequence of expected bits from at least the budget down to at most it.

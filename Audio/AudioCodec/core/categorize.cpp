@@ -4,71 +4,118 @@
 #include "core/categorize.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "core/core_tables.h"
-#include "simd/lanes.h"
 
 namespace {
+
+constexpr int kSteps = kControlValues - 1;
 
 // Working categories may leave 0 ... 7 when a balancing step finds no region
 // to move; the expected bits of such a category are those of the nearest end.
 int32_t ExpectedBitsOf(int32_t category) { return ExpectedBits[std::clamp(category, 0, kCategories - 1)]; }
 
-int32_t InitialCategory(int32_t offset, int32_t power_index) {
-    return std::clamp((offset - power_index) >> 1, 0, kCategories - 1);
-}
+// The offset search tries offsets -31 ... 31. A region's category at
+// offset t is (t - p) >> 1 held to 0 ... 7, so it is at most k exactly when
+// p >= t - 2k - 1; and as a category falls from 7 to 0 its expected bits rise
+// by ExpectedBits[k] - ExpectedBits[k + 1] for k = 6, 5, ... 0. The expected
+// bits of a layer at offset t are therefore the sum over k of that rise
+// times the number of regions with p >= t - 2k - 1, a count of power
+// indices at or above thresholds -44 ... 30.
+constexpr int32_t kLowestThreshold = -44;
+constexpr int kThresholds = 75;
 
 // The offset whose categories spend just over the budget less 32 bits.
 int32_t FindOffset(int regions, int available_bits, const int32_t* power_indices) {
+    // at_least[1 + i]: regions with p >= kLowestThreshold + i; slot 0 counts
+    // those below every threshold, the last slot also those above all.
+    int32_t at_least[kThresholds + 1] = {};
+    for (int r = 0; r < regions; ++r)
+        ++at_least[std::clamp(power_indices[r] - kLowestThreshold + 1, 0, kThresholds)];
+    for (int i = kThresholds - 1; i > 0; --i) at_least[i] += at_least[i + 1];
+
     int32_t offset = -32;
     for (int32_t delta = 32; delta > 0; delta >>= 1) {
         const int32_t trial = offset + delta;
         int32_t bits = 0;
-        for (int r = 0; r < regions; ++r) bits += ExpectedBits[InitialCategory(trial, power_indices[r])];
+        for (int k = 0; k < kCategories - 1; ++k)
+            bits += (ExpectedBits[k] - ExpectedBits[k + 1]) * at_least[trial - 2 * k - 1 - kLowestThreshold + 1];
         if (bits >= available_bits - 32) offset = trial;
     }
     return offset;
 }
 
-// The balancing steps pick regions by one key each, value * 64 + region: the
-// value decides and the region number breaks ties, lowest first for the
-// smallest key and highest first for the largest (a layer has fewer than 64
-// regions). The keys are kept up to date as categories move, so a step is a
-// search for the smallest (or largest) key, done in lanes of four.
-constexpr int32_t kKeyScale = 64;
-constexpr int kKeySlots = kRegions + 4;  // a layer padded to whole pairs of lanes
-// Finer steps take values below 99, coarser ones values above -99; a region
-// that cannot move has the key of no candidate, which stands for region 0.
-constexpr int32_t kNoFinerKey = 99 * kKeyScale;
-constexpr int32_t kNoCoarserKey = -99 * kKeyScale;
+// A balancing step moves the region whose value offset - p - 2 * category
+// is the smallest (finer step, among categories above 0, lowest region on
+// ties, only values below 99) or the largest (coarser step, among categories
+// below 7, highest region on ties, only values above -99). A move shifts the
+// region's value by 2 away from the winning end, so the finer steps take the
+// values of all their candidates in ascending order, whatever the coarser
+// steps do in between, and the coarser steps likewise in descending order.
+// Both sequences are therefore listed first, by walking the values with a
+// bit mask of the regions holding each value, and the budget then only
+// decides how many of each are taken.
+//
+// A region's values of one kind form a run of equal parity: it enters the
+// walk at its first value and leaves at the end of the run. The finer walk
+// runs over value v = 0 ... 98 (no finer value is below 0), the coarser one
+// over u = 1 - value = 0 ... 99 (no coarser value is above 1).
+constexpr int kWalkLength = 100;
 
-int RegionOfKey(int32_t key) { return key & (kKeyScale - 1); }
+struct WalkEntry {
+    uint32_t enter;  // regions whose run starts at this value
+    uint32_t leave;  // regions whose run has ended before this value
+};
 
-// Region r with H-category h: offset - p - 2H, when h > 0. A value of 99 or
-// more gives a key not below kNoFinerKey, which never wins.
-int32_t FinerKey(int32_t offset, int32_t power_index, int32_t h, int r) {
-    return h > 0 ? (offset - power_index - 2 * h) * kKeyScale + r : kNoFinerKey;
+// Regions at one value, lowest region first or highest first.
+int LowestRegion(uint32_t regions) { return __builtin_ctz(regions); }
+int HighestRegion(uint32_t regions) { return 31 - __builtin_clz(regions); }
+
+// One kind of step, listed: the region each step moves and the change of
+// the expected bits it makes.
+struct StepList {
+    int32_t region[kSteps];
+    int32_t bits[kSteps];
+};
+
+// Adds a run of values [first, end) of region r to a walk; the walk is
+// clear up to `top`, which is at least min(end, kWalkLength - 1).
+void AddRun(WalkEntry* walk, int r, int32_t first, int32_t end) {
+    if (first >= kWalkLength) return;
+    walk[first].enter |= 1u << r;
+    if (end < kWalkLength) walk[end].leave |= 1u << r;
 }
 
-// Region r with L-category l: offset - p - 2L, when l < 7 and above -99.
-int32_t CoarserKey(int32_t offset, int32_t power_index, int32_t l, int r) {
-    const int32_t value = offset - power_index - 2 * l;
-    return l < kCategories - 1 && value > -99 ? value * kKeyScale + r : kNoCoarserKey;
-}
-
-// The region of the smallest key, or of the largest; keys are padded with
-// `none` (a key that never wins) up to a multiple of 8.
-int ExtremeKeyRegion(const int32_t* keys, int regions, int32_t none, bool largest) {
-    const auto better = [largest](Int4 a, Int4 b) { return largest ? (a > b ? a : b) : (a < b ? a : b); };
-    Int4 a = Int4{} + none, b = a;
-    for (int r = 0; r < regions; r += 8) {
-        a = better(a, LoadInt4(keys + r));
-        b = better(b, LoadInt4(keys + r + 4));
+// Lists the 31 steps of one kind in the order they are taken. x: offset - p
+// per region; region0_category: region 0's initial category.
+void ListSteps(const WalkEntry* walk, int top, bool finer, const int32_t* x, int32_t region0_category,
+               StepList* list) {
+    const int limit = finer ? 99 : 100;
+    uint32_t active[2] = {0, 0};  // regions holding the even and the odd values
+    int n = 0, region0_moves = 0;
+    for (int v = 0; v < limit && n < kSteps; ++v) {
+        uint32_t& regions = active[v & 1];
+        if (v <= top) regions = (regions | walk[v].enter) & ~walk[v].leave;
+        for (uint32_t left = regions; left != 0 && n < kSteps; ++n) {
+            const int r = finer ? LowestRegion(left) : HighestRegion(left);
+            left &= ~(1u << r);
+            // The category the region holds when its value is v.
+            const int32_t category = finer ? (x[r] - v) >> 1 : (x[r] - 1 + v) >> 1;
+            list->region[n] = r;
+            list->bits[n] = ExpectedBits[finer ? category - 1 : category + 1] - ExpectedBits[category];
+            region0_moves += r == 0;
+        }
+        if (v >= top && (active[0] | active[1]) == 0) break;
     }
-    a = better(a, b);
-    const int32_t ab = largest ? std::max(a[0], a[1]) : std::min(a[0], a[1]);
-    const int32_t cd = largest ? std::max(a[2], a[3]) : std::min(a[2], a[3]);
-    return RegionOfKey(largest ? std::max(ab, cd) : std::min(ab, cd));
+    // When no region qualifies, region 0 takes the step.
+    int32_t category = finer ? region0_category - region0_moves : region0_category + region0_moves;
+    for (; n < kSteps; ++n) {
+        const int32_t next = finer ? category - 1 : category + 1;
+        list->region[n] = 0;
+        list->bits[n] = ExpectedBitsOf(next) - ExpectedBitsOf(category);
+        category = next;
+    }
 }
 
 }  // namespace
@@ -79,43 +126,47 @@ void Categorize(int regions, int available_bits, const int32_t* power_indices, i
     if (regions == kBaseRegions && available_bits >= 641) available_bits = ((5 * available_bits - 3200) >> 3) + 640;
 
     const int32_t offset = FindOffset(regions, available_bits, power_indices);
-    int32_t high[kRegions], low[kRegions];
-    int32_t finer_keys[kKeySlots], coarser_keys[kKeySlots];
-    std::fill(finer_keys + regions, finer_keys + kKeySlots, kNoFinerKey);
-    std::fill(coarser_keys + regions, coarser_keys + kKeySlots, kNoCoarserKey);
-    int32_t high_bits = 0;
+    int32_t x[kRegions], category[kRegions];
+    int32_t bits = 0;
+    int finer_top = 0, coarser_top = 0;
     for (int r = 0; r < regions; ++r) {
-        high[r] = low[r] = InitialCategory(offset, power_indices[r]);
-        high_bits += ExpectedBits[high[r]];
-        finer_keys[r] = FinerKey(offset, power_indices[r], high[r], r);
-        coarser_keys[r] = CoarserKey(offset, power_indices[r], low[r], r);
+        x[r] = offset - power_indices[r];
+        category[r] = std::clamp(x[r] >> 1, 0, kCategories - 1);
+        bits += ExpectedBits[category[r]];
+        // The finer run ends at value x, the coarser one at u = 15 - x.
+        if (category[r] > 0) finer_top = std::max(finer_top, x[r]);
+        if (category[r] < kCategories - 1) coarser_top = std::max(coarser_top, 15 - x[r]);
     }
-    int32_t low_bits = high_bits;
+    finer_top = std::min(finer_top, kWalkLength - 1);
+    coarser_top = std::min(coarser_top, kWalkLength - 1);
+    WalkEntry finer_walk[kWalkLength], coarser_walk[kWalkLength];
+    std::memset(finer_walk, 0, sizeof(WalkEntry) * (finer_top + 1));
+    std::memset(coarser_walk, 0, sizeof(WalkEntry) * (coarser_top + 1));
+    for (int r = 0; r < regions; ++r) {
+        const int32_t c = category[r];
+        if (c > 0) AddRun(finer_walk, r, x[r] - 2 * c, x[r]);
+        if (c < kCategories - 1) AddRun(coarser_walk, r, 1 - x[r] + 2 * c, 15 - x[r]);
+    }
+    StepList finer, coarser;
+    ListSteps(finer_walk, finer_top, true, x, category[0], &finer);
+    ListSteps(coarser_walk, coarser_top, false, x, category[0], &coarser);
 
-    // Finer steps are stored downwards from the middle, coarser ones upwards:
-    // raising the list's regions in order first undoes the finer steps,
-    // latest first, then takes the coarser steps in order.
-    int32_t work[2 * kControlValues];
-    int high_pos = kControlValues, low_pos = kControlValues;
-    for (int step = 0; step < kControlValues - 1; ++step) {
-        if (high_bits + low_bits <= 2 * available_bits) {
-            const int r = ExtremeKeyRegion(finer_keys, regions, kNoFinerKey, false);
-            work[--high_pos] = r;
-            high_bits -= ExpectedBitsOf(high[r]);
-            --high[r];
-            high_bits += ExpectedBitsOf(high[r]);
-            finer_keys[r] = FinerKey(offset, power_indices[r], high[r], r);
-        } else {
-            const int r = ExtremeKeyRegion(coarser_keys, regions, kNoCoarserKey, true);
-            work[low_pos++] = r;
-            low_bits -= ExpectedBitsOf(low[r]);
-            ++low[r];
-            low_bits += ExpectedBitsOf(low[r]);
-            coarser_keys[r] = CoarserKey(offset, power_indices[r], low[r], r);
-        }
+    // The high-rate set takes finer steps while both sets together stay
+    // within twice the budget, the low-rate set coarser steps otherwise.
+    int32_t high_bits = bits, low_bits = bits;
+    int finer_steps = 0;
+    for (int step = 0; step < kSteps; ++step) {
+        const bool take_finer = high_bits + low_bits <= 2 * available_bits;  // no branch to mispredict
+        high_bits += take_finer ? finer.bits[finer_steps] : 0;
+        low_bits += take_finer ? 0 : coarser.bits[step - finer_steps];
+        finer_steps += take_finer;
     }
-    for (int r = 0; r < regions; ++r) categories[r] = std::clamp(high[r], 0, kCategories - 1);
-    std::copy(work + high_pos, work + high_pos + kControlValues - 1, balance_list);
+    for (int k = 0; k < finer_steps; ++k) --category[finer.region[k]];
+    for (int r = 0; r < regions; ++r) categories[r] = std::clamp(category[r], 0, kCategories - 1);
+    // Raising the list's regions in order first undoes the finer steps,
+    // latest first, then takes the coarser steps in order.
+    std::reverse_copy(finer.region, finer.region + finer_steps, balance_list);
+    std::copy(coarser.region, coarser.region + kSteps - finer_steps, balance_list + finer_steps);
 }
 
 void SortRegionsByPower(const int32_t* power_indices, int regions, int32_t* region_numbers) {
