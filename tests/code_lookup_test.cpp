@@ -1,5 +1,5 @@
 // Table-driven reading of the core's prefix codes and the frame copy the
-// reader works on: the same values, the same bits consumed and the same
+// reader works on, and the placing of sign bits: the same values, the same bits consumed and the same
 // position as walking the decoding trees one bit at a time, for every code
 // and every bit pattern, at every offset within a byte and with the bits
 // available ending before, on and after the code's last bit.
@@ -12,6 +12,7 @@
 #include "core/bit_reader.h"
 #include "core/code_lookup.h"
 #include "core/core_tables.h"
+#include "core/sign_bits.h"
 
 namespace {
 
@@ -179,7 +180,20 @@ TEST(CodeLookup, VectorEntriesCarryTheDigitsAndSignsOfTheirIndex) {
             }
             EXPECT_EQ(VectorIndex(CodeValue(entry), category), decoded) << "category " << category << " index " << index;
             EXPECT_EQ(CodeAndSignBits(entry), book.length[index] + signs);
-            EXPECT_EQ(NegativeDigits(NegativeDigitTable(), entry, next_five_bits), expected_negative);
+            EXPECT_EQ(NegativeDigits(NonzeroDigits(entry), next_five_bits), expected_negative);
+        }
+    }
+}
+
+TEST(SignBits, DepositPlacesTheLowBitsAtTheMaskInOrder) {
+    std::mt19937 rng(11);
+    for (uint32_t mask = 0; mask < 1024; ++mask) {
+        for (int trial = 0; trial < 8; ++trial) {
+            const uint32_t bits = rng();
+            uint32_t expected = 0, taken = 0;
+            for (int i = 0; i < 10; ++i)
+                if ((mask >> i) & 1) expected |= ((bits >> taken++) & 1) << i;
+            ASSERT_EQ(DepositBits(mask, bits), expected) << "mask " << mask << " bits " << bits;
         }
     }
 }

@@ -11,14 +11,12 @@ constexpr int kVectorCategories = 7;
 constexpr int kLinkedTables = 118;
 constexpr int kPoolEntries =
     ((kPowerCodeRows + kVectorCategories) << kLookupBits) + (kLinkedTables << kLinkedBits);
-constexpr int kMaxSigns = 5;
 
 struct CodeLookups {
     CodeEntry pool[kPoolEntries];
     int used;
     CodeLookup power[kPowerCodeRows];
     CodeLookup vector[kVectorCategories];
-    uint8_t negative_digits[32 * 32];
 };
 
 // The entry of a code of `length` bits leading to leaf `index`; `category`
@@ -72,27 +70,11 @@ CodeLookup BuildLookup(CodeLookups* lookups, const int16_t (*tree)[2], int categ
     return {first_level};
 }
 
-void BuildNegativeDigits(uint8_t* table) {
-    for (uint32_t nonzero = 0; nonzero < 32; ++nonzero) {
-        for (uint32_t next = 0; next < 32; ++next) {
-            uint32_t negative = 0;
-            int sign = 0;
-            for (int j = 0; j < kMaxSigns; ++j) {
-                if (!((nonzero >> j) & 1)) continue;
-                negative |= (~next >> (kMaxSigns - 1 - sign) & 1) << j;
-                ++sign;
-            }
-            table[nonzero << 5 | next] = static_cast<uint8_t>(negative);
-        }
-    }
-}
-
 CodeLookups* BuildLookups() {
     InitCoreTables();  // the bin inverses
     static CodeLookups lookups;
     for (int row = 0; row < kPowerCodeRows; ++row) lookups.power[row] = BuildLookup(&lookups, PowerCodeTree[row], -1);
     for (int c = 0; c < kVectorCategories; ++c) lookups.vector[c] = BuildLookup(&lookups, VectorCodebooks[c].tree, c);
-    BuildNegativeDigits(lookups.negative_digits);
     return &lookups;
 }
 
@@ -107,5 +89,3 @@ const CodeLookups& Lookups() {
 const CodeLookup& PowerCodeLookup(int row) { return Lookups().power[row]; }
 
 const CodeLookup& VectorCodeLookup(int category) { return Lookups().vector[category]; }
-
-const uint8_t* NegativeDigitTable() { return Lookups().negative_digits; }

@@ -28,6 +28,7 @@ constexpr int DigitFieldBits(int dimension) { return (32 - kCodeValueShift) / di
 
 inline int CodeLength(CodeEntry entry) { return static_cast<int>(entry & 31); }
 inline int CodeAndSignBits(CodeEntry entry) { return static_cast<int>((entry >> 5) & 31); }
+inline uint32_t NonzeroDigits(CodeEntry entry) { return (entry >> 10) & 31; }
 inline uint32_t CodeValue(CodeEntry entry) { return entry >> kCodeValueShift; }
 
 // The entry of the code that starts at the top of `bits` (PeekBits64). Its
@@ -59,11 +60,3 @@ inline int ReadCode(BitReader* reader, const CodeLookup& lookup, int32_t* availa
 // Built on first use, once per process.
 const CodeLookup& PowerCodeLookup(int row);
 const CodeLookup& VectorCodeLookup(int category);
-// 32 x 32 entries: which digits of a vector are negative (bit j: digit j),
-// by its non-zero digits and the five bits after its code. Each non-zero
-// digit takes the next sign bit, the first the most significant; 0 is negative.
-const uint8_t* NegativeDigitTable();
-
-inline uint32_t NegativeDigits(const uint8_t* table, CodeEntry entry, uint32_t next_five_bits) {
-    return table[((entry >> 5) & (31u << 5)) | next_five_bits];
-}

@@ -5,6 +5,7 @@
 
 #include "core/code_lookup.h"
 #include "core/core_tables.h"
+#include "core/sign_bits.h"
 
 namespace {
 
@@ -39,14 +40,14 @@ void FillWithSigns(float* out, int count, float amplitude, uint32_t draw) {
 // The same, but only for coefficients that are exactly 0, which alone
 // consume bits; one draw per half region, drawn even if the half has no zero.
 void FillZerosWithSigns(float* region, float amplitude, NoiseGenerator* noise) {
-    for (int half = 0; half < 2; ++half) {
-        uint32_t draw = DrawNoise(noise);
+    for (float* half = region; half < region + kRegionSize; half += kHalfRegion) {
         // Without branches: which coefficients are 0 follows the signal.
-        for (float* c = region + half * kHalfRegion; c < region + (half + 1) * kHalfRegion; ++c) {
-            const uint32_t zero = *c == 0.0f;
-            const float noise_value = WithSign(amplitude, ~draw & 1);
-            *c = zero ? noise_value : *c;
-            draw >>= zero;
+        uint32_t zeros = 0;
+        for (int i = 0; i < kHalfRegion; ++i) zeros |= static_cast<uint32_t>(half[i] == 0.0f) << i;
+        const uint32_t positive = DepositBits(zeros, DrawNoise(noise));
+        for (int i = 0; i < kHalfRegion; ++i) {
+            const float noise_value = WithSign(amplitude, ~(positive >> i) & 1);
+            half[i] = (zeros >> i) & 1 ? noise_value : half[i];
         }
     }
 }
@@ -85,7 +86,6 @@ int DecodeRegionVectors(BitReader* reader, int category, float sigma, int32_t* a
     constexpr int kVectors = kRegionSize / kDimension;
     constexpr int kDigitBits = DigitFieldBits(kDimension);
     const CodeLookup& codes = VectorCodeLookup(category);
-    const uint8_t* negative_table = NegativeDigitTable();
     // The reconstructed magnitude of each digit value in this region.
     float magnitude[kMaxBins];
     for (int d = 0; d <= MaxBin[category]; ++d)
@@ -109,7 +109,7 @@ int DecodeRegionVectors(BitReader* reader, int category, float sigma, int32_t* a
         }
         // Without branches: which digits are 0 and the signs follow the
         // signal. A zero digit's magnitude is 0 and it is never negative.
-        const uint32_t negative = NegativeDigits(negative_table, entry, next_five_bits);
+        const uint32_t negative = NegativeDigits(NonzeroDigits(entry), next_five_bits);
         const uint32_t digits = CodeValue(entry);
         for (int j = 0; j < kDimension; ++j) {
             const uint32_t digit = (digits >> (j * kDigitBits)) & ((1u << kDigitBits) - 1);
