@@ -42,6 +42,21 @@ constexpr int kMaxFactor = 6;
 // with zeros that far.
 constexpr int32_t kMaxGroup = 32;
 
+// Entry m of phase p is sample m * Factor + p, widened to double; zeros pad
+// each phase to the stride. A row of Factor samples at a time, the factor a
+// constant, so that each sample costs a load, a conversion and a store.
+template <int32_t Factor>
+void SplitPhases(const int16_t* h, int32_t samples, int32_t stride, double* phases) {
+    for (int32_t m = 0; m < stride; ++m) {
+        const int16_t* row = h + m * Factor;
+        if ((m + 1) * Factor <= samples) {
+            for (int32_t p = 0; p < Factor; ++p) phases[p * stride + m] = row[p];
+        } else {
+            for (int32_t p = 0; p < Factor; ++p) phases[p * stride + m] = m * Factor + p < samples ? row[p] : 0.0;
+        }
+    }
+}
+
 }  // namespace
 
 const std::array<float, 96> kDecimatorTaps48k = Mirrored(kHalf48k);
@@ -74,11 +89,10 @@ void Decimator_Process(DecimatorState* state, const int16_t* input, int32_t coun
     // that the sums past the last output of a group read defined values;
     // those sums are never used.
     double phases[kDecimatorHistory + kMaxFactor + kMaxGroup];
-    for (int32_t p = 0; p < factor; ++p) {
-        int32_t m = 0;
-        for (int32_t n = p; n < samples; n += factor) phases[p * stride + m++] = h[n];
-        for (; m < stride; ++m) phases[p * stride + m] = 0.0;
-    }
+    if (factor == 4)
+        SplitPhases<4>(h, samples, stride, phases);
+    else
+        SplitPhases<6>(h, samples, stride, phases);
     for (int32_t m = factor * stride; m < factor * stride + kMaxGroup; ++m) phases[m] = 0.0;
 
     const int32_t outputs = count / factor;

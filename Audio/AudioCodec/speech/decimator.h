@@ -19,6 +19,7 @@ extern const std::array<float, 64> kDecimatorTaps32k;
 
 // Prepares the caller's state (there is no heap form: a null state is
 // returned as null and nothing is created). Clears taps + 1280 history samples.
+// The factor is 4 or 6, that of one of the two filters above.
 DecimatorState* Decimator_Create(DecimatorState* state, const float* coefficients, int32_t taps, int32_t factor);
 // Filters count input samples and writes count / factor output samples.
 void Decimator_Process(DecimatorState* state, const int16_t* input, int32_t count, int16_t* output);
