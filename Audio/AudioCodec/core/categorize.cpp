@@ -169,18 +169,53 @@ void Categorize(int regions, int available_bits, const int32_t* power_indices, i
     std::copy(coarser.region, coarser.region + kSteps - finer_steps, balance_list + finer_steps);
 }
 
+// The sort is a selection sort: step i takes, among positions i ... n - 1,
+// the largest power, the highest position among equal ones, and swaps it
+// with position i. Rather than scanning for it, each position sits in a
+// bucket by how far its power lies below the largest remaining one, with a
+// bit mask of positions per bucket: a step takes the highest position of
+// the first occupied bucket, and the swap moves position i's entry into the
+// place it took. The last bucket holds everything further down; once only
+// that one is left, the remaining positions are bucketed again.
+constexpr int kSortBuckets = 64;
+
 void SortRegionsByPower(const int32_t* power_indices, int regions, int32_t* region_numbers) {
     int32_t power[kRegions];
     std::copy(power_indices, power_indices + regions, power);
-    for (int i = 0; i < regions - 1; ++i) {
-        int best = i;
-        int32_t best_power = power[i];
-        for (int j = i + 1; j < regions; ++j) {
-            const bool better = best_power <= power[j];  // no branch to mispredict
-            best_power = better ? power[j] : best_power;
-            best = better ? j : best;
+    for (int i = 0; i < regions - 1;) {
+        const int32_t top = *std::max_element(power + i, power + regions);
+        uint64_t positions[kSortBuckets] = {};
+        uint64_t occupied = 0;  // bit d: bucket d holds a position
+        uint8_t bucket[kRegions];
+        for (int j = i; j < regions; ++j) {
+            // Unsigned, so that no difference of two indices overflows.
+            const uint32_t below = static_cast<uint32_t>(top) - static_cast<uint32_t>(power[j]);
+            bucket[j] = static_cast<uint8_t>(std::min<uint32_t>(below, kSortBuckets - 1));
+            positions[bucket[j]] |= uint64_t{1} << j;
+            occupied |= uint64_t{1} << bucket[j];
         }
-        std::swap(power[i], power[best]);
-        std::swap(region_numbers[i], region_numbers[best]);
+        // The first occupied bucket's positions are held apart: they are
+        // taken before any other bucket is read again, so its stored mask is
+        // left stale.
+        int d = __builtin_ctzll(occupied);
+        uint64_t first = positions[d];
+        for (; i < regions - 1 && d < kSortBuckets - 1; ++i) {
+            const int best = 63 - __builtin_clzll(first);
+            const uint64_t front = uint64_t{1} << i, taken = uint64_t{1} << best;
+            // Position i's entry moves to `best` (when best is i, it is the
+            // one taken), so `best` leaves the first bucket unless the moved
+            // entry belongs to it, and then position i leaves instead.
+            const int moved = bucket[i];
+            positions[moved] = (positions[moved] & ~front) | taken;
+            first &= ~(moved == d ? front : taken);
+            bucket[best] = static_cast<uint8_t>(moved);
+            std::swap(power[i], power[best]);
+            std::swap(region_numbers[i], region_numbers[best]);
+            if (first == 0) {
+                occupied &= ~(uint64_t{1} << d);
+                d = __builtin_ctzll(occupied);
+                first = positions[d];
+            }
+        }
     }
 }
