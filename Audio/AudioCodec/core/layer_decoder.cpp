@@ -26,6 +26,19 @@ float WithSign(float magnitude, uint32_t negative) {
     return value;
 }
 
+// `value`, or `other` when `take` is 1; by bit masks, since GCC turns a
+// conditional expression here into a branch that follows the signal.
+float Replace(float value, float other, uint32_t take) {
+    uint32_t value_bits, other_bits;
+    std::memcpy(&value_bits, &value, sizeof value_bits);
+    std::memcpy(&other_bits, &other, sizeof other_bits);
+    const uint32_t mask = 0u - take;
+    value_bits = (value_bits & ~mask) | (other_bits & mask);
+    float result;
+    std::memcpy(&result, &value_bits, sizeof result);
+    return result;
+}
+
 float ScaledNoise(double region_amplitude, double factor, float noise_gain) {
     const float u = static_cast<float>(region_amplitude * noise_gain * factor);
     return static_cast<float>(static_cast<double>(u) * kOutputScale);
@@ -37,17 +50,16 @@ void FillWithSigns(float* out, int count, float amplitude, uint32_t draw) {
     for (int i = 0; i < count; ++i) out[i] = WithSign(amplitude, ~(draw >> i) & 1);
 }
 
-// The same, but only for coefficients that are exactly 0, which alone
-// consume bits; one draw per half region, drawn even if the half has no zero.
-void FillZerosWithSigns(float* region, float amplitude, NoiseGenerator* noise) {
-    for (float* half = region; half < region + kRegionSize; half += kHalfRegion) {
+// The same, but only for the coefficients that are exactly 0 (`zeros`, bit
+// i: coefficient i), which alone consume bits; one draw per half region,
+// drawn even if the half has no zero.
+void FillZerosWithSigns(float* region, uint32_t zeros, float amplitude, NoiseGenerator* noise) {
+    for (int half = 0; half < 2; ++half, zeros >>= kHalfRegion) {
+        const uint32_t positive = DepositBits(zeros & 1023, DrawNoise(noise));
         // Without branches: which coefficients are 0 follows the signal.
-        uint32_t zeros = 0;
-        for (int i = 0; i < kHalfRegion; ++i) zeros |= static_cast<uint32_t>(half[i] == 0.0f) << i;
-        const uint32_t positive = DepositBits(zeros, DrawNoise(noise));
         for (int i = 0; i < kHalfRegion; ++i) {
-            const float noise_value = WithSign(amplitude, ~(positive >> i) & 1);
-            half[i] = (zeros >> i) & 1 ? noise_value : half[i];
+            float* c = region + half * kHalfRegion + i;
+            *c = Replace(*c, WithSign(amplitude, ~(positive >> i) & 1), (zeros >> i) & 1);
         }
     }
 }
@@ -137,12 +149,17 @@ int DecodeRegionVectors(BitReader* reader, int category, float sigma, int32_t* a
 // counts a large coefficient as four).
 void FillQuantisedZeros(float* region, int category, float sigma, float noise_gain, NoiseGenerator* noise) {
     const double large = 2.0 * sigma * kOutputScale;
+    const int large_weight = category == 5 ? 3 : 0;
     int n = 0;
-    for (int i = 0; i < kRegionSize; ++i)
-        n += (region[i] != 0.0f) + (category == 5 && std::fabs(region[i]) > large ? 3 : 0);
+    uint32_t zeros = 0;
+    for (int i = 0; i < kRegionSize; ++i) {
+        const uint32_t zero = region[i] == 0.0f;
+        zeros |= zero << i;
+        n += (1 - static_cast<int>(zero)) + large_weight * (std::fabs(region[i]) > large);
+    }
     if (n > 19) n = 19;  // with no zero left the factor goes unused
     const float* factors = category == 5 ? Category5NoiseFactor : Category6NoiseFactor;
-    FillZerosWithSigns(region, ScaledNoise(sigma, factors[n], noise_gain), noise);
+    FillZerosWithSigns(region, zeros, ScaledNoise(sigma, factors[n], noise_gain), noise);
 }
 
 }  // namespace
