@@ -17,7 +17,10 @@ namespace {
 namespace lanes_detail {
 // Double lanes live only inside the helpers below, never in an interface.
 using Double4 = double __attribute__((vector_size(32)));
-using Short4 = int16_t __attribute__((vector_size(8)));
+// Eight 16-bit lanes and two 64-bit lanes over one 16-byte register: the
+// sample helpers move four samples as one 64-bit lane.
+using Short8 = int16_t __attribute__((vector_size(16)));
+using Long2 = long long __attribute__((vector_size(16)));
 }  // namespace lanes_detail
 
 // Conversions to double lanes are written out inside each helper: a function
@@ -43,17 +46,25 @@ inline Int4 LoadInt4(const int32_t* p) {
     return v;
 }
 
-// Four 16-bit samples, exactly, as floats.
+// Four 16-bit samples, exactly, as floats. Each sample is doubled into both
+// halves of a 32-bit lane and shifted down with its sign: compilers turn a
+// direct conversion of four 16-bit lanes into four scalar conversions.
 inline Float4 LoadSamples(const int16_t* p) {
-    lanes_detail::Short4 v;
-    std::memcpy(&v, p, sizeof v);
-    return __builtin_convertvector(v, Float4);
+    long long four;
+    std::memcpy(&four, p, sizeof four);
+    const lanes_detail::Short8 v = reinterpret_cast<lanes_detail::Short8>(lanes_detail::Long2{four, 0});
+    const Int4 doubled = reinterpret_cast<Int4>(__builtin_shufflevector(v, v, 0, 0, 1, 1, 2, 2, 3, 3));
+    return __builtin_convertvector(doubled >> 16, Float4);
 }
 
-// Four whole numbers within the 16-bit range, stored as 16-bit samples.
+// Four whole numbers within the 16-bit range, stored as 16-bit samples: the
+// low half of each lane, gathered by two shuffles (a direct narrowing
+// conversion compiles to extractions lane by lane).
 inline void StoreSamples(int16_t* p, Int4 v) {
-    const lanes_detail::Short4 narrow = __builtin_convertvector(v, lanes_detail::Short4);
-    std::memcpy(p, &narrow, sizeof narrow);
+    const lanes_detail::Short8 halves = reinterpret_cast<lanes_detail::Short8>(v);
+    const Int4 pairs = reinterpret_cast<Int4>(__builtin_shufflevector(halves, halves, 0, 2, 2, 3, 4, 6, 6, 7));
+    const long long four = reinterpret_cast<lanes_detail::Long2>(__builtin_shufflevector(pairs, pairs, 0, 2, 0, 2))[0];
+    std::memcpy(p, &four, sizeof four);
 }
 
 // Truncation toward zero, lane by lane.
