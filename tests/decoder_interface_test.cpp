@@ -50,12 +50,15 @@ TEST(DecoderInterface, FirstCallIsSilentThenOneFramePerPacket) {
 }
 
 TEST(DecoderInterface, PcmIsHeldToSixteenBitsAndTruncatedTowardZero) {
+    // The last two values fall in a group of fewer than four.
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
     const float in[] = {1.9f, -1.9f, 0.5f, -0.5f, 40000.0f, -40000.0f, 32767.9f, -32768.9f,
-                        std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()};
-    const int16_t expected[] = {1, -1, 0, 0, 32767, -32768, 32767, -32768, -32768, 32767};
-    int16_t out[10];
-    ToPcm16(in, out, 10);
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(out[i], expected[i]) << "sample " << i;
+                        nan, inf, -inf, -2.0e9f, 3.0e9f, -32767.5f, nan, inf};
+    const int16_t expected[] = {1, -1, 0, 0, 32767, -32768, 32767, -32768,
+                                -32768, 32767, -32768, -32768, 32767, -32767, -32768, 32767};
+    int16_t out[16];
+    ToPcm16(in, out, 16);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(out[i], expected[i]) << "sample " << i;
 }
 
 // A stereo stream played on mono output still decodes channel 1's main

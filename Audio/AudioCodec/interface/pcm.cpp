@@ -4,6 +4,10 @@
 
 #include "simd/lanes.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // Held to -32768 ... 32767 and truncated; written so that a NaN also lands on
@@ -11,7 +15,15 @@ namespace {
 Int4 HeldSamples(Float4 v) {
     const Float4 lowest = Float4{} - 32768.0f;
     const Float4 highest = Float4{} + 32767.0f;
-    return Truncate(v > lowest ? (v < highest ? v : highest) : lowest);
+#if defined(__SSE2__)
+    // max(a, b) is a > b ? a : b and min(a, b) is a < b ? a : b, lane by lane
+    // (a NaN in a gives b), one instruction each where the compiler would
+    // build each choice from three.
+    return Truncate(_mm_min_ps(_mm_max_ps(v, lowest), highest));
+#else
+    const Float4 above = v > lowest ? v : lowest;
+    return Truncate(above < highest ? above : highest);
+#endif
 }
 
 }  // namespace
