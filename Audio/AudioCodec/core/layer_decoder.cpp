@@ -6,6 +6,7 @@
 #include "core/code_lookup.h"
 #include "core/core_tables.h"
 #include "core/sign_bits.h"
+#include "simd/lanes.h"
 
 namespace {
 
@@ -26,19 +27,6 @@ float WithSign(float magnitude, uint32_t negative) {
     return value;
 }
 
-// `value`, or `other` when `take` is 1; by bit masks, since GCC turns a
-// conditional expression here into a branch that follows the signal.
-float Replace(float value, float other, uint32_t take) {
-    uint32_t value_bits, other_bits;
-    std::memcpy(&value_bits, &value, sizeof value_bits);
-    std::memcpy(&other_bits, &other, sizeof other_bits);
-    const uint32_t mask = 0u - take;
-    value_bits = (value_bits & ~mask) | (other_bits & mask);
-    float result;
-    std::memcpy(&result, &value_bits, sizeof result);
-    return result;
-}
-
 float ScaledNoise(double region_amplitude, double factor, float noise_gain) {
     const float u = static_cast<float>(region_amplitude * noise_gain * factor);
     return static_cast<float>(static_cast<double>(u) * kOutputScale);
@@ -48,20 +36,6 @@ float ScaledNoise(double region_amplitude, double factor, float noise_gain) {
 // least significant first (1 positive).
 void FillWithSigns(float* out, int count, float amplitude, uint32_t draw) {
     for (int i = 0; i < count; ++i) out[i] = WithSign(amplitude, ~(draw >> i) & 1);
-}
-
-// The same, but only for the coefficients that are exactly 0 (`zeros`, bit
-// i: coefficient i), which alone consume bits; one draw per half region,
-// drawn even if the half has no zero.
-void FillZerosWithSigns(float* region, uint32_t zeros, float amplitude, NoiseGenerator* noise) {
-    for (int half = 0; half < 2; ++half, zeros >>= kHalfRegion) {
-        const uint32_t positive = DepositBits(zeros & 1023, DrawNoise(noise));
-        // Without branches: which coefficients are 0 follows the signal.
-        for (int i = 0; i < kHalfRegion; ++i) {
-            float* c = region + half * kHalfRegion + i;
-            *c = Replace(*c, WithSign(amplitude, ~(positive >> i) & 1), (zeros >> i) & 1);
-        }
-    }
 }
 
 // The last vector of a layer whose bits end inside it. Returns false when
@@ -144,22 +118,51 @@ int DecodeRegionVectors(BitReader* reader, int category, float sigma, int32_t* a
     }
 }
 
+// The largest float not above `limit`: a float is above `limit` exactly
+// when it is above that float, so the comparison can stay in float lanes.
+float FloatNotAbove(double limit) {
+    const float near = static_cast<float>(limit);
+    return static_cast<double>(near) > limit ? std::nextafter(near, -HUGE_VALF) : near;
+}
+
 // Noise for the coefficients of a category-5 or -6 region that quantised to
 // 0, at a level that falls with the number of non-zero ones (category 5
-// counts a large coefficient as four).
+// counts a large coefficient as four). The zeros take the bits of one draw
+// per half region, drawn even if the half has no zero. Four coefficients at
+// a time, without branches: which coefficients are 0 follows the signal.
 void FillQuantisedZeros(float* region, int category, float sigma, float noise_gain, NoiseGenerator* noise) {
-    const double large = 2.0 * sigma * kOutputScale;
-    const int large_weight = category == 5 ? 3 : 0;
-    int n = 0;
-    uint32_t zeros = 0;
-    for (int i = 0; i < kRegionSize; ++i) {
-        const uint32_t zero = region[i] == 0.0f;
-        zeros |= zero << i;
-        n += (1 - static_cast<int>(zero)) + large_weight * (std::fabs(region[i]) > large);
+    constexpr int kLanes = 4;
+    const Int4 lane_bit = {1, 2, 4, 8};
+    const float large = FloatNotAbove(2.0 * sigma * kOutputScale);
+    const Float4 large4 = {large, large, large, large};
+    const Int4 magnitude_mask = {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX};
+    Int4 zeros4 = {}, nonzero_count = {}, large_count = {};
+    for (int k = 0; k < kRegionSize / kLanes; ++k) {
+        const Float4 x = LoadFloat4(region + kLanes * k);
+        const Int4 zero = x == 0.0f;
+        zeros4 |= (zero & lane_bit) << (kLanes * k);
+        nonzero_count -= ~zero;
+        large_count -= reinterpret_cast<Float4>(reinterpret_cast<Int4>(x) & magnitude_mask) > large4;
     }
+    const uint32_t zeros = static_cast<uint32_t>(zeros4[0] | zeros4[1] | zeros4[2] | zeros4[3]);
+    int n = nonzero_count[0] + nonzero_count[1] + nonzero_count[2] + nonzero_count[3];
+    if (category == 5) n += 3 * (large_count[0] + large_count[1] + large_count[2] + large_count[3]);
     if (n > 19) n = 19;  // with no zero left the factor goes unused
     const float* factors = category == 5 ? Category5NoiseFactor : Category6NoiseFactor;
-    FillZerosWithSigns(region, zeros, ScaledNoise(sigma, factors[n], noise_gain), noise);
+    const float amplitude = ScaledNoise(sigma, factors[n], noise_gain);
+
+    uint32_t positive = DepositBits(zeros & 1023, DrawNoise(noise));
+    positive |= DepositBits(zeros >> kHalfRegion, DrawNoise(noise)) << kHalfRegion;
+    int32_t amplitude_bits;
+    std::memcpy(&amplitude_bits, &amplitude, sizeof amplitude_bits);
+    const Int4 amplitude4 = {amplitude_bits, amplitude_bits, amplitude_bits, amplitude_bits};
+    for (int k = 0; k < kRegionSize / kLanes; ++k) {
+        const Int4 take = (static_cast<int32_t>(zeros >> (kLanes * k)) & lane_bit) != 0;
+        const Int4 negative = (static_cast<int32_t>(positive >> (kLanes * k)) & lane_bit) == 0;
+        const Int4 noise_value = amplitude4 ^ (negative & INT32_MIN);
+        const Int4 x = reinterpret_cast<Int4>(LoadFloat4(region + kLanes * k));
+        StoreFloat4(region + kLanes * k, reinterpret_cast<Float4>((x & ~take) | (noise_value & take)));
+    }
 }
 
 }  // namespace
