@@ -1,8 +1,8 @@
-// Table-driven reading of the core's prefix codes and the frame copy the
-// reader works on, and the placing of sign bits: the same values, the same bits consumed and the same
-// position as walking the decoding trees one bit at a time, for every code
-// and every bit pattern, at every offset within a byte and with the bits
-// available ending before, on and after the code's last bit.
+// Table-driven reading of the core's prefix codes, the frame copy the reader
+// works on and the placing of sign bits: the same values, the same bits
+// consumed and the same position as walking the decoding trees one bit at a
+// time, for every code and every bit pattern, at every offset within a byte
+// and with the bits available ending before, on and after the code's last bit.
 #include <gtest/gtest.h>
 
 #include <random>

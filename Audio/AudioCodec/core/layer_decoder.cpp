@@ -174,18 +174,19 @@ void DecodeLayerVectors(BitReader* reader, int regions, const int32_t* region_or
         const int r = region_order[i];
         const int category = categories[r] < kNoBitsCategory ? categories[r] : kNoBitsCategory;
         float* region = coefficients + r * kRegionSize;
-        const float unquantised = ScaledNoise(sigma[r], kUnquantisedNoise, noise_gain);
         if (category < kNoBitsCategory) {
             bool ran_out = false;
             const int decoded = DecodeRegionVectors(reader, category, sigma[r], available, noise, region, &ran_out);
             if (ran_out) {
                 for (int j = i + 1; j < regions; ++j) categories[region_order[j]] = kNoBitsCategory;
                 const int dimension = VectorDimension[category];
+                const float unquantised = ScaledNoise(sigma[r], kUnquantisedNoise, noise_gain);
                 for (int v = decoded; v < VectorsPerRegion[category]; ++v)
                     FillWithSigns(region + v * dimension, dimension, unquantised, DrawNoise(noise));
             }
             if (category == 5 || category == 6) FillQuantisedZeros(region, category, sigma[r], noise_gain, noise);
         } else {
+            const float unquantised = ScaledNoise(sigma[r], kUnquantisedNoise, noise_gain);
             FillWithSigns(region, kHalfRegion, unquantised, DrawNoise(noise));
             FillWithSigns(region + kHalfRegion, kHalfRegion, unquantised, DrawNoise(noise));
         }
