@@ -80,15 +80,20 @@ int DecodeRegionVectors(BitReader* reader, int category, float sigma, int32_t* a
     BitReader r = *reader;
     int32_t left = *available;
     int v = 0;
+    uint64_t bits = 0;
     while (v < kVectors) {
-        // The code and its sign bits come from one look at the next bits.
-        const uint64_t bits = PeekBits64(r);
+        // The code and its sign bits come from one look at the next bits. A
+        // look holds 57 bits, enough for two vectors of at most 21 each, so
+        // every other vector goes on from its predecessor's look, without
+        // waiting for a load at the new position.
+        if (v % 2 == 0) bits = PeekBits64(r);
         const CodeEntry entry = LookUpCode(codes, bits);
         const int used = CodeAndSignBits(entry);
         uint32_t next_five_bits = static_cast<uint32_t>((bits << CodeLength(entry)) >> (64 - 5));
         if (used <= left) {
             r.position += used;
             left -= used;
+            bits <<= used;
         } else {
             *ran_out = true;
             if (!ReadCutVector(&r, entry, &left, noise, &next_five_bits)) break;
