@@ -63,6 +63,19 @@ TEST_F(InstructionSets, TransformKernelsAgree) {
     EXPECT_TRUE(SameBits(out_a, out_b) && history_a == history_b) << "analysis";
 }
 
+// The gain of each set against the one-at-a-time product, rounded once.
+TEST_F(InstructionSets, GainKernelsMatchTheScalarProduct) {
+    for (double gain : {1.2300000190734863, 0.024529000744223595}) {
+        const std::vector<float> x = SignalFloats(960, 1.7);
+        std::vector<float> expected(960), a = x, b = x;
+        for (size_t i = 0; i < x.size(); ++i) expected[i] = static_cast<float>(gain * static_cast<double>(x[i]));
+        baseline_kernels::ApplyGain(a.data(), 960, gain);
+        avx2_kernels::ApplyGain(b.data(), 960, gain);
+        EXPECT_TRUE(SameBits(a, expected)) << "baseline, gain " << gain;
+        EXPECT_TRUE(SameBits(b, expected)) << "AVX2, gain " << gain;
+    }
+}
+
 TEST_F(InstructionSets, SpeechTransformKernelsAgree) {
     RealFft256Tables tables;
     RealFft256_BuildTables(&tables);

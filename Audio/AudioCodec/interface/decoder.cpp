@@ -7,7 +7,7 @@
 #include "interface/decoder_context.h"
 #include "interface/encoder_context.h"
 #include "interface/pcm.h"
-#include "simd/lanes.h"
+#include "simd/gain.h"
 #include "transform/transform.h"
 
 namespace {
@@ -57,7 +57,7 @@ void FirstCall(DremkoDecoderContext* ctx, const uint8_t* packet, int16_t* out, i
 
 void DecodeChannelFrame(CoreDecoderState* state, const uint8_t* frame, int bits, float* out) {
     DecodeCoreFrame(state, bits, frame, out);
-    for (int k = 0; k < kCoefficients; k += 4) StoreFloat4(out + k, Scale(kSynthesisGain, LoadFloat4(out + k)));
+    ApplyGain(out, kCoefficients, kSynthesisGain);
 }
 
 extern "C" {

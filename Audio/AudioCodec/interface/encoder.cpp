@@ -4,7 +4,7 @@
 #include "core/core_tables.h"
 #include "dremko.h"
 #include "interface/encoder_context.h"
-#include "simd/lanes.h"
+#include "simd/gain.h"
 #include "transform/transform.h"
 
 namespace {
@@ -29,8 +29,7 @@ void AnalyseChannel(DremkoEncoderContext* ctx, int ch, float* coefficients) {
     EncoderChannelState* channel = &ctx->channel[ch];
     channel->speech_result = static_cast<int32_t>(SpeechDetector_Process(ctx->analysis_window[ch], &channel->speech));
     MdctAnalysis(ctx->analysis_window[ch], coefficients);
-    for (int k = 0; k < kFrameSamples; k += 4)
-        StoreFloat4(coefficients + k, Scale(kAnalysisGain, LoadFloat4(coefficients + k)));
+    ApplyGain(coefficients, kFrameSamples, kAnalysisGain);
 }
 
 // Codes one channel and writes its part: main frame, then copies t-2 ... t-2R.

@@ -31,6 +31,7 @@
 
 #define KERNEL_SET avx2_kernels
 #define KERNEL_SUM_LANES 4
+#include "simd/gain.inc"
 #include "speech/decimator_filter.inc"
 #include "speech/real_fft256.inc"
 #include "transform/fft480.inc"
