@@ -106,9 +106,8 @@ Coded CheckFrame(const float* x, const char* what, int frame_number) {
         const int32_t* category = layer == 0 ? d.base_category : d.ext_category;
         int predicted = 0;
         for (int r = first; r < last; ++r) {
-            RegionCode code;
-            if (category[r] < 7)
-                predicted += QuantizeRegion(x + r * kRegionSize, d.power_index[r] + 24, category[r], &code);
+            QuantisedRegion q;
+            predicted += QuantizeRegion(x + r * kRegionSize, d.power_index[r] + 24, category[r], &q);
         }
         EXPECT_EQ(room[layer] - left[layer], std::min(predicted, room[layer])) << "layer " << layer;
         if (control[layer] < 31) EXPECT_LE(predicted, room[layer]) << "layer " << layer;
@@ -279,12 +278,11 @@ TEST(RegionPowers, BaseEnvelopeAlwaysFitsTheSmallestBaseShare) {
     EXPECT_EQ(worst, 394);
 }
 
-// The bits a region store should hold: per vector its code, then its signs.
-RegionCode ExpectedStore(int category, const std::vector<int>& digits, const std::vector<int>& signs) {
-    RegionCode code{};
-    const auto append = [&code](uint32_t value, int length) {
-        for (int i = length - 1; i >= 0; --i, ++code.bits)
-            code.words[code.bits / 32] |= ((value >> i) & 1u) << (31 - code.bits % 32);
+// The bits a coded region should be: per vector its code, then its signs.
+std::vector<int> ExpectedRegionBits(int category, const std::vector<int>& digits, const std::vector<int>& signs) {
+    std::vector<int> bits;
+    const auto append = [&bits](uint32_t value, int length) {
+        for (int i = length - 1; i >= 0; --i) bits.push_back((value >> i) & 1u);
     };
     const int d = VectorDimension[category];
     for (int v = 0; v < VectorsPerRegion[category]; ++v) {
@@ -296,18 +294,31 @@ RegionCode ExpectedStore(int category, const std::vector<int>& digits, const std
         append(VectorCodebooks[category].code[index], VectorCodebooks[category].length[index]);
         append(sign_bits, sign_count);
     }
-    return code;
+    return bits;
 }
 
-void ExpectSameStore(const RegionCode& got, const RegionCode& want) {
-    EXPECT_EQ(got.bits, want.bits);
-    for (int w = 0; w < kRegionStoreWords; ++w) EXPECT_EQ(got.words[w], want.words[w]) << "word " << w;
+// Quantises the region and writes it into a frame after `start` bits of
+// ones, cut at `end`; checks the bit count and the frame's bits against
+// `want` (cut there too).
+void ExpectRegionCode(const std::vector<float>& x, int category, int start, int end, const std::vector<int>& want) {
+    QuantisedRegion q;
+    EXPECT_EQ(QuantizeRegion(x.data(), kPowerIndexOffset, category, &q), static_cast<int>(want.size()));
+    uint8_t frame[kCoreFrameBytes];
+    std::memset(frame, 0, sizeof frame);
+    BitWriter writer;
+    StartBitWriter(&writer, frame);
+    FillOnes(&writer, start);
+    WriteRegion(x.data(), q, category, end, &writer);
+    const int written = std::min(static_cast<int>(want.size()), end - start);
+    EXPECT_EQ(writer.position, start + written);
+    FillOnes(&writer, kCoreFrameBits);  // completes the last word
+    for (int k = 0; k < start; ++k) ASSERT_EQ(FrameBit(frame, k), 1) << "bit " << k;
+    for (int k = 0; k < written; ++k) ASSERT_EQ(FrameBit(frame, start + k), want[k]) << "region bit " << k;
 }
 
 TEST(QuantizeRegion, ThresholdsClampingAndSigns) {
     InitCoreTables();
-    const int32_t table_power = kPowerIndexOffset;  // power index 0: sigma 1
-    for (int k = 0; k < 7; ++k) {
+    for (int k = 0; k < 7; ++k) {  // at power index 0: sigma 1
         SCOPED_TRACE(k);
         // The smallest magnitude that reaches digit 1, and the float below it.
         const double scale = static_cast<float>(1.0 * StepSizeInverse[k]);
@@ -320,19 +331,16 @@ TEST(QuantizeRegion, ThresholdsClampingAndSigns) {
         x[1] = -std::nextafter(on, 0.0f);  // digit 0: no sign bit
         x[2] = -100.0f;                    // far above the max bin: clamped, sign kept
         x[4] = static_cast<float>(-(MaxBin[k] - DeadZone[k] + 0.5) * StepSize[k]);  // just the max bin
-        RegionCode code;
-        EXPECT_EQ(QuantizeRegion(x.data(), table_power, k, &code), code.bits);
         std::vector<int> digits(kRegionSize, 0), signs(kRegionSize, 0);
         digits[0] = 1, signs[0] = 1;
         digits[2] = MaxBin[k], signs[2] = -1;
         digits[4] = MaxBin[k], signs[4] = -1;
-        ExpectSameStore(code, ExpectedStore(k, digits, signs));
+        ExpectRegionCode(x, k, 37, kCoreFrameBits, ExpectedRegionBits(k, digits, signs));
     }
 }
 
-TEST(QuantizeRegion, LongestCategoryZeroRegionFitsItsStore) {
-    // Ten vectors of a 16-bit code and two sign bits: 180 bits, more than
-    // four 32-bit words.
+TEST(QuantizeRegion, LongestCategoryZeroRegionTakes180BitsAndIsCutAtTheFrameEnd) {
+    // Ten vectors of a 16-bit code and two sign bits: 180 bits.
     InitCoreTables();
     const VectorCodebook& book = VectorCodebooks[0];
     int longest = -1;
@@ -347,9 +355,14 @@ TEST(QuantizeRegion, LongestCategoryZeroRegionFitsItsStore) {
         // the middle of the digit's interval
         x[i] = static_cast<float>(signs[i] * (digits[i] + 0.5 - DeadZone[0]) * StepSize[0]);
     }
-    RegionCode code;
-    EXPECT_EQ(QuantizeRegion(x.data(), kPowerIndexOffset, 0, &code), 180);
-    ExpectSameStore(code, ExpectedStore(0, digits, signs));
+    const std::vector<int> want = ExpectedRegionBits(0, digits, signs);
+    ASSERT_EQ(want.size(), 180u);
+    ExpectRegionCode(x, 0, 1000, kCoreFrameBits, want);
+    // Cut inside a code, inside the signs and at a vector's end.
+    for (int end : {1000 + 7, 1000 + 17, 1000 + 36}) ExpectRegionCode(x, 0, 1000, end, want);
+    // Categories of 7 and more write and count nothing.
+    ExpectRegionCode(x, 7, 1000, kCoreFrameBits, {});
+    ExpectRegionCode(x, 9, 1000, kCoreFrameBits, {});
 }
 
 TEST(QuantizeLayer, RateControlFitsTheBudgetWithTheLeastCoarsening) {
@@ -363,24 +376,27 @@ TEST(QuantizeLayer, RateControlFitsTheBudgetWithTheLeastCoarsening) {
             int32_t categories[kBaseRegions], start[kBaseRegions], balance[kControlValues - 1];
             Categorize(kBaseRegions, budget, env.regions.power, categories, balance);
             std::copy(categories, categories + kBaseRegions, start);
-            RegionCode codes[kBaseRegions];
-            const int c = QuantizeLayer(kBaseRegions, budget, x, table_power, categories, balance, codes);
+            QuantisedRegion quantised[kBaseRegions], q;
+            const int c = QuantizeLayer(kBaseRegions, budget, x, table_power, categories, balance, quantised);
             // The categories are the categorisation's with control value c applied.
             for (int j = 0; j < c; ++j) ++start[balance[j]];
             int total = 0;
             for (int r = 0; r < kBaseRegions; ++r) {
                 EXPECT_EQ(categories[r], start[r]) << r;
-                total += codes[r].bits;
+                const int bits = QuantizeRegion(x + r * kRegionSize, table_power[r], categories[r], &q);
+                total += bits;
+                // Each region is left quantised at its final category.
+                if (bits > 0) EXPECT_EQ(0, std::memcmp(q.digits, quantised[r].digits, sizeof q.digits)) << r;
             }
             if (c < 31) EXPECT_LE(total, budget) << "frame " << f << " budget " << budget;
             // Below the budget only if one control value less would not have fitted.
             if (c > 0 && total < budget) {
                 const int r = balance[c - 1];
-                RegionCode finer;
-                const int more = categories[r] - 1 < 7
-                                     ? QuantizeRegion(x + r * kRegionSize, table_power[r], categories[r] - 1, &finer)
-                                     : 0;
-                EXPECT_GT(total - codes[r].bits + more, budget) << "frame " << f << " budget " << budget;
+                const int* at = table_power + r;
+                const float* region = x + r * kRegionSize;
+                const int more =
+                    QuantizeRegion(region, *at, categories[r] - 1, &q) - QuantizeRegion(region, *at, categories[r], &q);
+                EXPECT_GT(total + more, budget) << "frame " << f << " budget " << budget;
             }
         }
     }

@@ -123,6 +123,24 @@ TEST(CoreTables, CategoryConstantsAreConsistent) {
     }
 }
 
+TEST(CoreTables, VectorBitsAreCodeLengthPlusSigns) {
+    // A few vectors by hand: category 0's index 0 has no sign bits; index
+    // 15 (digits 1, 1) two; category 5's index 242 (digits 2, 2, 2, 2, 2) five.
+    InitCoreTables();
+    EXPECT_EQ(VectorBits[0][0], VectorCodebooks[0].length[0]);
+    EXPECT_EQ(VectorBits[0][15], VectorCodebooks[0].length[15] + 2);
+    EXPECT_EQ(VectorBits[5][242], VectorCodebooks[5].length[242] + 5);
+    EXPECT_EQ(VectorBits[3][1], VectorCodebooks[3].length[1] + 1);
+    // Every entry: digits read most significant first, as the decoder splits them.
+    for (int c = 0; c < 7; ++c) {
+        for (int index = 0; index < VectorCodebooks[c].entries; ++index) {
+            int signs = 0, rest = index;
+            for (int i = 0; i < VectorDimension[c]; ++i, rest /= MaxBin[c] + 1) signs += rest % (MaxBin[c] + 1) > 0;
+            ASSERT_EQ(VectorBits[c][index], VectorCodebooks[c].length[index] + signs) << c << " " << index;
+        }
+    }
+}
+
 TEST(CoreTables, PowerCodesMatchDataFile) {
     const auto rows = DataRows("power_codes.txt");
     ASSERT_EQ(rows.size(), 13u);

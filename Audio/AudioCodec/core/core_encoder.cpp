@@ -21,7 +21,7 @@ struct LayerCode {
     int32_t balance_list[kControlValues - 1];
     int32_t order[kBaseRegions];  // region numbers in sending order
     int32_t control;
-    RegionCode codes[kBaseRegions];
+    QuantisedRegion quantised[kBaseRegions];
 };
 
 void CodeLayer(const float* coefficients, const RegionEnvelope& envelope, int budget, LayerCode* layer) {
@@ -35,19 +35,20 @@ void CodeLayer(const float* coefficients, const RegionEnvelope& envelope, int bu
     }
     SortRegionsByPower(table_power, layer->regions, layer->order);
     layer->control = QuantizeLayer(layer->regions, budget, coefficients + first * kRegionSize, table_power,
-                                   layer->categories, layer->balance_list, layer->codes);
+                                   layer->categories, layer->balance_list, layer->quantised);
 }
 
 // Envelope codes, control value and region vectors of a layer, cut at `end`,
 // then ones up to `end`.
-void PackLayer(const RegionEnvelope& envelope, const LayerCode& layer, int end, BitWriter* writer) {
+void PackLayer(const float* coefficients, const RegionEnvelope& envelope, const LayerCode& layer, int end,
+               BitWriter* writer) {
     for (int r = layer.first_region; r < layer.first_region + layer.regions; ++r)
         WriteBits(writer, envelope.code[r], envelope.code_length[r]);
     WriteBits(writer, static_cast<uint32_t>(layer.control), kControlBits);
     for (int i = 0; i < layer.regions && writer->position < end; ++i) {
-        const RegionCode& code = layer.codes[layer.order[i] - layer.first_region];
-        const int room = end - writer->position;
-        WriteStoredBits(writer, code.words, code.bits < room ? code.bits : room);
+        const int r = layer.order[i];
+        const int position = r - layer.first_region;
+        WriteRegion(coefficients + r * kRegionSize, layer.quantised[position], layer.categories[position], end, writer);
     }
     FillOnes(writer, end);
 }
@@ -76,7 +77,7 @@ int EncodeCoreFrame(CoreEncoderState* state, int32_t* frame_level, int frame_bit
     BitWriter writer;
     StartBitWriter(&writer, output);
     WriteBits(&writer, static_cast<uint32_t>(state->split_index), kSplitIndexBits);
-    PackLayer(envelope, base, base_share, &writer);
-    PackLayer(envelope, ext, frame_bits, &writer);
+    PackLayer(coefficients, envelope, base, base_share, &writer);
+    PackLayer(coefficients, envelope, ext, frame_bits, &writer);
     return 0;
 }

@@ -11,6 +11,7 @@ float InverseStandardDeviation[64];
 float PowerBoundary[63];
 float StepSizeInverse[kCategories];
 int32_t BinInverse[kCategories];
+uint8_t VectorBits[7][kMaxVectorIndices];
 
 const int32_t ExpectedBits[kCategories] = {52, 47, 43, 37, 29, 22, 16, 0};
 const float StepSize[kCategories] = {0.3536f, 0.5f, 0.7071f, 1.0f, 1.4142f, 2.0f, 2.8284f, 2.8284f};
@@ -54,6 +55,13 @@ bool BuildCoreTables() {
     for (int c = 0; c < kCategories; ++c) {
         BinInverse[c] = static_cast<int32_t>(32768.0 / (MaxBin[c] + 1.0) + 1.0);
         StepSizeInverse[c] = static_cast<float>(1.0 / static_cast<double>(StepSize[c]));
+    }
+    for (int c = 0; c < 7; ++c) {
+        for (int index = 0; index < VectorCodebooks[c].entries; ++index) {
+            int bits = VectorCodebooks[c].length[index];
+            for (int rest = index; rest > 0; rest /= MaxBin[c] + 1) bits += rest % (MaxBin[c] + 1) != 0;
+            VectorBits[c][index] = static_cast<uint8_t>(bits);
+        }
     }
     return true;
 }

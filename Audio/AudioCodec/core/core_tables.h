@@ -48,5 +48,10 @@ struct VectorCodebook {
 };
 extern const VectorCodebook VectorCodebooks[7];
 
+// Bits a coded vector takes, per category 0 ... 6 and vector index: its
+// code length plus one sign bit per non-zero digit. Computed once.
+constexpr int kMaxVectorIndices = 625;  // category 3: 5^4
+extern uint8_t VectorBits[7][kMaxVectorIndices];
+
 // Builds the computed tables (and the transform's twiddles) once per process.
 void InitCoreTables();
