@@ -43,23 +43,60 @@ int SumOfVectorBits(const int32_t* digits, int32_t category) {
     return bits;
 }
 
+// A vector's sign bits from two masks of its digits (first digit most
+// significant, at most 5): the bits of `positive` where `nonzero` is set,
+// in order. Indexed by nonzero * 32 + positive.
+struct SignBitTable {
+    uint8_t bits[32 * 32];
+};
+
+constexpr SignBitTable MakeSignBitTable() {
+    SignBitTable table{};
+    for (int nonzero = 0; nonzero < 32; ++nonzero) {
+        for (int positive = 0; positive < 32; ++positive) {
+            int bits = 0;
+            for (int b = 4; b >= 0; --b)
+                if ((nonzero >> b) & 1) bits = (bits << 1) | ((positive >> b) & 1);
+            table.bits[nonzero * 32 + positive] = static_cast<uint8_t>(bits);
+        }
+    }
+    return table;
+}
+
+constexpr SignBitTable kSignBits = MakeSignBitTable();
+
+// Bit 19 - i of the result is set where coefficient i's flag is: the
+// region's first coefficient is the most significant.
+uint32_t RegionMask(Int4 flags0, Int4 flags1, Int4 flags2, Int4 flags3, Int4 flags4) {
+    const Int4 weight = {8, 4, 2, 1};
+    const Int4 bits = (flags0 & (weight << 16)) | (flags1 & (weight << 12)) | (flags2 & (weight << 8)) |
+                      (flags3 & (weight << 4)) | (flags4 & weight);
+    return static_cast<uint32_t>(bits[0] | bits[1] | bits[2] | bits[3]);
+}
+
 template <int kDimension>
 void WriteVectors(const float* coefficients, const int32_t* digits, int32_t category, int end, BitWriter* writer) {
+    // Which digits are non-zero (each takes a sign bit) and which
+    // coefficients are positive (sign bit 1), for the whole region at once.
+    Int4 nonzero[5], positive[5];
+    for (int g = 0; g < 5; ++g) {
+        nonzero[g] = LoadInt4(digits + 4 * g) != 0;
+        positive[g] = LoadFloat4(coefficients + 4 * g) > 0.0f;
+    }
+    const uint32_t nonzero_mask = RegionMask(nonzero[0], nonzero[1], nonzero[2], nonzero[3], nonzero[4]);
+    const uint32_t positive_mask = RegionMask(positive[0], positive[1], positive[2], positive[3], positive[4]);
+
     const VectorCodebook& book = VectorCodebooks[category];
     for (int k = 0; k < kRegionSize; k += kDimension) {
-        uint32_t signs = 0;
-        int sign_count = 0;
-        for (int i = k; i < k + kDimension; ++i) {
-            // Without branches: whether a digit is 0 follows the signal, not a pattern.
-            const uint32_t nonzero = digits[i] != 0;
-            signs = (signs << nonzero) | (nonzero & (coefficients[i] > 0.0f));
-            sign_count += nonzero;
-        }
+        const int32_t index = VectorIndex<kDimension>(digits + k, MaxBin[category] + 1);
+        const int shift = kRegionSize - k - kDimension;
+        const uint32_t field = (1u << kDimension) - 1;
+        const uint32_t signs =
+            kSignBits.bits[((nonzero_mask >> shift) & field) * 32 + ((positive_mask >> shift) & field)];
+        const int length = VectorBits[category][index];  // code and sign bits
         // The vector's code, then its sign bits; only their leading bits
         // if the frame ends first.
-        const int32_t index = VectorIndex<kDimension>(digits + k, MaxBin[category] + 1);
-        const uint32_t value = (static_cast<uint32_t>(book.code[index]) << sign_count) | signs;
-        const int length = book.length[index] + sign_count;
+        const uint32_t value = (static_cast<uint32_t>(book.code[index]) << (length - book.length[index])) | signs;
         const int room = end - writer->position;
         if (length >= room) {
             WriteBits(writer, value >> (length - room), room);
