@@ -30,7 +30,10 @@ inline BitReader StartBitReader(const uint8_t* copy, int position) { return {cop
 inline uint64_t PeekBits64(const BitReader& reader) {
     uint64_t word;
     std::memcpy(&word, reader.bytes + (reader.position >> 3), sizeof word);
-    return __builtin_bswap64(word) << (reader.position & 7);
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    word = __builtin_bswap64(word);  // the first byte in the most significant place
+#endif
+    return word << (reader.position & 7);
 }
 
 // Reads `count` (1 ... 32) bits as an unsigned field, most significant bit first.
