@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "core/categorize.h"
@@ -227,6 +228,32 @@ TEST(RegionPowers, SplitFollowsHighToLowBandRatio) {
         EXPECT_EQ(env.regions.power[kRegions - 1], c.b);
         EXPECT_EQ(env.state.split_index, c.split) << c.a << " " << c.b << " " << c.louder;
     }
+}
+
+TEST(RegionPowers, PowerIndexCountsTheBoundariesAtOrBelow) {
+    // Against the binary search over the boundaries, at every boundary, the
+    // floats next to it, midway between boundaries and at the ends of the
+    // float range.
+    InitCoreTables();
+    const auto searched = [](float m) {
+        int lo = 0, hi = 64;
+        for (int step = 0; step < 6; ++step) {
+            const int mid = (lo + hi) / 2;
+            (PowerBoundary[mid - 1] <= m ? lo : hi) = mid;
+        }
+        return lo - 24;
+    };
+    std::vector<float> probes = {0.0f, -0.0f, 1e-45f, 1e-38f, 3.4e38f, std::numeric_limits<float>::infinity(),
+                                 std::numeric_limits<float>::quiet_NaN()};
+    for (int j = 0; j < kPowerBoundaries; ++j) {
+        float m = std::nextafter(std::nextafter(PowerBoundary[j], 0.0f), 0.0f);
+        for (int k = 0; k < 5; ++k, m = std::nextafter(m, 1e30f)) probes.push_back(m);
+        probes.push_back(PowerBoundary[j] * 1.2f);
+    }
+    for (const float m : probes) EXPECT_EQ(PowerIndex(m), searched(m)) << m;
+    EXPECT_EQ(PowerIndex(PowerBoundary[0]), -23);
+    EXPECT_EQ(PowerIndex(std::nextafter(PowerBoundary[0], 0.0f)), -24);
+    EXPECT_EQ(PowerIndex(PowerBoundary[kPowerBoundaries - 1]), 39);
 }
 
 TEST(RegionPowers, MeanSquareOnABoundaryTakesTheHigherIndex) {

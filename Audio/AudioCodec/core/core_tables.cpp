@@ -8,7 +8,7 @@
 
 float StandardDeviation[64];
 float InverseStandardDeviation[64];
-float PowerBoundary[63];
+float PowerBoundary[kPowerBoundaries];
 float StepSizeInverse[kCategories];
 int32_t BinInverse[kCategories];
 uint8_t VectorBits[7][kMaxVectorIndices];
@@ -50,7 +50,7 @@ bool BuildCoreTables() {
         StandardDeviation[i] = static_cast<float>(std::sqrt(static_cast<double>(power)));
         InverseStandardDeviation[i] = static_cast<float>(1.0 / static_cast<double>(StandardDeviation[i]));
     }
-    for (int i = 0; i < 63; ++i)
+    for (int i = 0; i < kPowerBoundaries; ++i)
         PowerBoundary[i] = static_cast<float>(std::pow(10.0, kLog10Of2 * (i - kPowerIndexOffset + 0.5)));
     for (int c = 0; c < kCategories; ++c) {
         BinInverse[c] = static_cast<int32_t>(32768.0 / (MaxBin[c] + 1.0) + 1.0);

@@ -12,11 +12,12 @@ constexpr int kControlValues = 32;    // categorisation control possibilities pe
 constexpr int kCoreFrameBits = 1280;
 constexpr int kCoreFrameBytes = 160;
 constexpr int kPowerIndexOffset = 24; // tables are addressed with p + 24
+constexpr int kPowerBoundaries = 63;
 
 // Computed once by InitCoreTables (double arithmetic, stored as float).
 extern float StandardDeviation[64];
 extern float InverseStandardDeviation[64];
-extern float PowerBoundary[63];
+extern float PowerBoundary[kPowerBoundaries];
 extern float StepSizeInverse[kCategories];
 extern int32_t BinInverse[kCategories];
 

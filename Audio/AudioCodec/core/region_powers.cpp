@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "simd/lanes.h"
 
@@ -30,15 +31,6 @@ void MeanSquares(const float* x, float* mean_square) {
     for (int r = 0; r < kRegions; r += 4) StoreFloat4(mean_square + r, Scale(0.05, LoadFloat4(sum + r)));
 }
 
-// Power index -24 ... 39 by binary search over the power boundaries: the
-// interval halves from 64 entries, so each step only decides whether to
-// move up.
-int32_t PowerIndex(float mean_square) {
-    int lo = 0;
-    for (int step = 32; step > 0; step /= 2) lo += PowerBoundary[lo + step - 1] <= mean_square ? step : 0;
-    return lo - kPowerIndexOffset;
-}
-
 // Level in decibel steps, 0 ... 127 (truncated; clamping first gives the
 // same result and keeps an overflowing total in range).
 int32_t FrameLevel(float total) {
@@ -59,6 +51,21 @@ int32_t SplitIndex(const int32_t* power) {
 }
 
 }  // namespace
+
+// The index is the number of power boundaries at or below the mean square
+// (none for a NaN). Boundary j lies within a millionth of 2^(j - 23.5), so
+// for a mean square in [2^e, 2^(e + 1)) every boundary below j = e + 23 lies
+// below 2^e and every one above e + 25 above 2^(e + 1): only three need a
+// comparison. Zero and subnormal mean squares lie below every boundary.
+int32_t PowerIndex(float mean_square) {
+    uint32_t bits;
+    std::memcpy(&bits, &mean_square, sizeof bits);
+    const int exponent = static_cast<int>((bits >> 23) & 0xff) - 127;  // the sign bit is never set
+    int count = mean_square >= 0.0f ? std::clamp(exponent + 23, 0, kPowerBoundaries) : 0;
+    for (int j = std::max(exponent + 23, 0); j <= exponent + 25 && j < kPowerBoundaries; ++j)
+        count += PowerBoundary[j] <= mean_square;
+    return count - kPowerIndexOffset;
+}
 
 void ComputeRegionPowers(const float* coefficients, CoreEncoderState* state, RegionEnvelope* envelope,
                          int32_t* frame_level) {

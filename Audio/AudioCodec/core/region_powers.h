@@ -12,6 +12,10 @@ struct RegionEnvelope {
     uint8_t code_length[kRegions];  // region 0: 5
 };
 
+// Power index -24 ... 39 of a region's mean square: the number of power
+// boundaries at or below it, less 24.
+int32_t PowerIndex(float mean_square);
+
 // Fills the envelope, the state's envelope bit counts and split_index, and
 // the frame level (0 ... 127) from coefficients 0 ... 879.
 void ComputeRegionPowers(const float* coefficients, CoreEncoderState* state, RegionEnvelope* envelope,
