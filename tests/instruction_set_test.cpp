@@ -97,6 +97,18 @@ TEST_F(InstructionSets, SpeechTransformKernelsAgree) {
     }
 }
 
+TEST_F(InstructionSets, StereoBandPowerKernelsAgree) {
+    for (double scale : {0.01, 0.3, 1.0}) {
+        std::vector<int16_t> pcm = test_signals::Chords(2);
+        for (int16_t& v : pcm) v = static_cast<int16_t>(v * scale);
+        float work_a[960], work_b[960];
+        std::vector<float> a(10), b(10);
+        baseline_kernels::StereoChannelBandPowers(pcm.data() + 960, work_a, a.data());
+        avx2_kernels::StereoChannelBandPowers(pcm.data() + 960, work_b, b.data());
+        EXPECT_TRUE(SameBits(a, b)) << "scale " << scale;
+    }
+}
+
 TEST_F(InstructionSets, DecimatorKernelsAgree) {
     // Full-scale noise through the 48 kHz filter's shape: 6 phases of 176.
     const std::vector<int16_t> noise = test_signals::Noise(2, 12000.0);

@@ -39,7 +39,8 @@ TEST(Lanes, RoundedArithmeticMatchesTheScalarExpressions) {
                              d = AwkwardFloats(4, 4000);
     const double factor = 0.55901700258255;
     for (int i = 0; i < 4000; i += 4) {
-        float sum[4], difference[4], product_sum[4], scaled[4], added_scaled[4];
+        float sum[4], difference[4], product_sum[4], scaled[4], added_scaled[4], product[4], sum_of_sums[4],
+            difference_of_sums[4];
         for (int k = 0; k < 4; ++k) {
             const int j = i + k;
             const double wa = a[j], wb = b[j], wc = c[j], wd = d[j];
@@ -48,6 +49,9 @@ TEST(Lanes, RoundedArithmeticMatchesTheScalarExpressions) {
             product_sum[k] = static_cast<float>(wa + wb * wc);
             scaled[k] = static_cast<float>(factor * wa);
             added_scaled[k] = static_cast<float>(wa + factor * wb);
+            product[k] = static_cast<float>(wa * wb);
+            sum_of_sums[k] = static_cast<float>((wa + wb) + (wc + wd));
+            difference_of_sums[k] = static_cast<float>((wa + wb) - (wc + wd));
         }
         const Float4 la = LoadFloat4(&a[i]), lb = LoadFloat4(&b[i]), lc = LoadFloat4(&c[i]), ld = LoadFloat4(&d[i]);
         ExpectLanes(SumOfProducts(la, lb, lc, ld), sum, "a b + c d");
@@ -55,6 +59,9 @@ TEST(Lanes, RoundedArithmeticMatchesTheScalarExpressions) {
         ExpectLanes(AddProduct(la, lb, lc), product_sum, "a + x y");
         ExpectLanes(Scale(factor, la), scaled, "factor x");
         ExpectLanes(AddScaled(la, factor, lb), added_scaled, "a + factor x");
+        ExpectLanes(Product(la, lb), product, "a b");
+        ExpectLanes(SumOfSums(la, lb, lc, ld), sum_of_sums, "(a + b) + (c + d)");
+        ExpectLanes(DifferenceOfSums(la, lb, lc, ld), difference_of_sums, "(a + b) - (c + d)");
     }
 }
 

@@ -10,6 +10,8 @@
 
 #include "simd/kernels.h"
 #include "speech/real_fft256.h"
+#include "stereo/stereo_analysis.h"
+#include "stereo/stereo_tables.h"
 #include "transform/transform.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -34,6 +36,7 @@
 #include "simd/gain.inc"
 #include "speech/decimator_filter.inc"
 #include "speech/real_fft256.inc"
+#include "stereo/band_powers.inc"
 #include "transform/fft480.inc"
 #include "transform/dct4.inc"
 #include "transform/mdct.inc"

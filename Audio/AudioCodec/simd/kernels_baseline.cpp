@@ -5,6 +5,8 @@
 #include "simd/kernels.h"
 #include "simd/lanes.h"
 #include "speech/real_fft256.h"
+#include "stereo/stereo_analysis.h"
+#include "stereo/stereo_tables.h"
 #include "transform/transform.h"
 
 #define KERNEL_SET baseline_kernels
@@ -13,6 +15,7 @@
 #include "simd/gain.inc"
 #include "speech/decimator_filter.inc"
 #include "speech/real_fft256.inc"
+#include "stereo/band_powers.inc"
 #include "transform/fft480.inc"
 #include "transform/dct4.inc"
 #include "transform/mdct.inc"

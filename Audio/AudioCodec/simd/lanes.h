@@ -93,6 +93,17 @@ inline Float4 Scale(double factor, Float4 x) {
     return __builtin_convertvector(factor * DREMKO_WIDEN(x), Float4);
 }
 
+// a * b.
+inline Float4 Product(Float4 a, Float4 b) { return __builtin_convertvector(DREMKO_WIDEN(a) * DREMKO_WIDEN(b), Float4); }
+
+// (a + b) + (c + d) and (a + b) - (c + d).
+inline Float4 SumOfSums(Float4 a, Float4 b, Float4 c, Float4 d) {
+    return __builtin_convertvector((DREMKO_WIDEN(a) + DREMKO_WIDEN(b)) + (DREMKO_WIDEN(c) + DREMKO_WIDEN(d)), Float4);
+}
+inline Float4 DifferenceOfSums(Float4 a, Float4 b, Float4 c, Float4 d) {
+    return __builtin_convertvector((DREMKO_WIDEN(a) + DREMKO_WIDEN(b)) - (DREMKO_WIDEN(c) + DREMKO_WIDEN(d)), Float4);
+}
+
 // a + factor * x.
 inline Float4 AddScaled(Float4 a, double factor, Float4 x) {
     return __builtin_convertvector(DREMKO_WIDEN(a) + factor * DREMKO_WIDEN(x), Float4);
