@@ -1,14 +1,31 @@
-// Spectral floor tracking and the harmonic-peak pitch search.
+// The power spectrum, spectral floor tracking and the harmonic-peak pitch search.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
+#include "speech/analysis_frame.h"
 #include "speech/harmonic_peaks.h"
 #include "speech/spectral_floor.h"
+#include "test_signals.h"
 
 namespace {
+
+// |X_k|^2 of every bin in the band, formed in double and rounded once, and 0
+// outside it, on the spectrum of a real frame.
+TEST(SpeechPowerSpectrum, SquaresTheBandAndClearsTheRest) {
+    const std::vector<int16_t> pcm = test_signals::SpeechLike(1, 3);
+    std::vector<float> spectrum(256);
+    for (int i = 0; i < 256; ++i) spectrum[i] = static_cast<float>(pcm[static_cast<size_t>(i) * 3] * 0.37);
+    float power[128];
+    AnalysisFrame_PowerSpectrum(spectrum.data(), power);
+    for (int k = 0; k < 128; ++k) {
+        const double re = spectrum[2 * k], im = spectrum[2 * k + 1];
+        const float expected = k >= 10 && k <= 101 ? static_cast<float>(re * re + im * im) : 0.0f;
+        EXPECT_EQ(power[k], expected) << "bin " << k;
+    }
+}
 
 TEST(SpeechSpectralFloor, FrozenHopsChangeNothing) {
     SpectralFloorState st;

@@ -1,7 +1,10 @@
 // Windowing of the two last hops and the power spectrum of the result.
 #include "speech/analysis_frame.h"
 
+#include <algorithm>
 #include <cmath>
+
+#include "simd/lanes.h"
 
 namespace {
 
@@ -30,10 +33,14 @@ void AnalysisFrame_Build(SpeechDetectorState* state, float* x) {
     state->fillPos = kHopSamples;
 }
 
+// Four bins at a time over the whole spectrum, then the bins outside the
+// band cleared.
 void AnalysisFrame_PowerSpectrum(const float* spectrum, float* power) {
-    for (int k = 0; k < kSpectrumBins; ++k) {
-        const double re = spectrum[2 * k];
-        const double im = spectrum[2 * k + 1];
-        power[k] = k >= kFirstPowerBin && k <= kLastPowerBin ? static_cast<float>(re * re + im * im) : 0.0f;
+    for (int k = 0; k < kSpectrumBins; k += 4) {
+        const Float4 re = LoadEven(spectrum + 2 * k);
+        const Float4 im = LoadOdd(spectrum + 2 * k);
+        StoreFloat4(power + k, SumOfProducts(re, re, im, im));
     }
+    std::fill(power, power + kFirstPowerBin, 0.0f);
+    std::fill(power + kLastPowerBin + 1, power + kSpectrumBins, 0.0f);
 }
