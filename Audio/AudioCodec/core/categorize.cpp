@@ -73,10 +73,11 @@ int LowestRegion(uint32_t regions) { return __builtin_ctz(regions); }
 int HighestRegion(uint32_t regions) { return 31 - __builtin_clz(regions); }
 
 // One kind of step, listed: the region each step moves and the change of
-// the expected bits it makes.
+// the expected bits it makes. The walk lists all regions of a value at
+// once, so the list has room for a whole value past the 31st step.
 struct StepList {
-    int32_t region[kSteps];
-    int32_t bits[kSteps];
+    int32_t region[kSteps + 32];
+    int32_t bits[kSteps + 32];
 };
 
 // Adds a run of values [first, end) of region r to a walk; the walk is
@@ -92,24 +93,26 @@ void AddRun(WalkEntry* walk, int r, int32_t first, int32_t end) {
 void ListSteps(const WalkEntry* walk, int top, bool finer, const int32_t* x, int32_t region0_category,
                StepList* list) {
     const int limit = finer ? 99 : 100;
+    // The change of the expected bits when a region of category c moves.
+    int32_t step_bits[kCategories];
+    for (int c = 0; c < kCategories; ++c) step_bits[c] = ExpectedBitsOf(finer ? c - 1 : c + 1) - ExpectedBits[c];
     uint32_t active[2] = {0, 0};  // regions holding the even and the odd values
-    int n = 0, region0_moves = 0;
-    for (int v = 0; v < limit && n < kSteps; ++v) {
+    int n = 0;
+    for (int v = 0; v < limit; ++v) {
         uint32_t& regions = active[v & 1];
         if (v <= top) regions = (regions | walk[v].enter) & ~walk[v].leave;
-        for (uint32_t left = regions; left != 0 && n < kSteps; ++n) {
+        for (uint32_t left = regions; left != 0; ++n) {
             const int r = finer ? LowestRegion(left) : HighestRegion(left);
             left &= ~(1u << r);
-            // The category the region holds when its value is v.
-            const int32_t category = finer ? (x[r] - v) >> 1 : (x[r] - 1 + v) >> 1;
             list->region[n] = r;
-            list->bits[n] = ExpectedBits[finer ? category - 1 : category + 1] - ExpectedBits[category];
-            region0_moves += r == 0;
+            // The category the region holds when its value is v.
+            list->bits[n] = step_bits[finer ? (x[r] - v) >> 1 : (x[r] - 1 + v) >> 1];
         }
-        if (v >= top && (active[0] | active[1]) == 0) break;
+        if (n >= kSteps || (v >= top && (active[0] | active[1]) == 0)) break;
     }
     // When no region qualifies, region 0 takes the step.
-    int32_t category = finer ? region0_category - region0_moves : region0_category + region0_moves;
+    int32_t category = region0_category;
+    for (int k = 0; k < n; ++k) category += list->region[k] == 0 ? (finer ? -1 : 1) : 0;
     for (; n < kSteps; ++n) {
         const int32_t next = finer ? category - 1 : category + 1;
         list->region[n] = 0;
