@@ -38,12 +38,21 @@ int32_t FrameLevel(float total) {
     return static_cast<int32_t>(std::clamp(level, -20.0, 107.0)) + 20;
 }
 
+// 2^p for a power index held to -15 ... 24, built from its exponent field
+// (exactly what ldexp gives, without the library call).
+double PowerOfTwo(int32_t p) {
+    const uint64_t bits = static_cast<uint64_t>(p + 1023) << 52;
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
 // Split index 0 ... 7 (the larger, the larger the extension share) from the
 // ratio of high-band (regions 26 ... 43) to low-band power.
 int32_t SplitIndex(const int32_t* power) {
     double low = 0.0, high = 0.0;
-    for (int r = 0; r < 26; ++r) low += std::ldexp(1.0, power[r]);
-    for (int r = 26; r < kRegions; ++r) high += std::ldexp(1.0, power[r]);
+    for (int r = 0; r < 26; ++r) low += PowerOfTwo(power[r]);
+    for (int r = 26; r < kRegions; ++r) high += PowerOfTwo(power[r]);
     const double ratio_above[7] = {4.0, 3.0, 2.0, 1.0, 0.5, 0.01, 0.001};  // for split 7 ... 1
     for (int i = 0; i < 7; ++i)
         if (ratio_above[i] * low < high) return 7 - i;
