@@ -86,6 +86,6 @@ const CodeLookups& Lookups() {
 
 }  // namespace
 
-const CodeLookup& PowerCodeLookup(int row) { return Lookups().power[row]; }
+const CodeLookup* PowerCodeLookups() { return Lookups().power; }
 
 const CodeLookup& VectorCodeLookup(int category) { return Lookups().vector[category]; }

@@ -57,6 +57,8 @@ inline int ReadCode(BitReader* reader, const CodeLookup& lookup, int32_t* availa
     return static_cast<int>(CodeValue(entry));
 }
 
-// Built on first use, once per process.
-const CodeLookup& PowerCodeLookup(int row);
+// Built on first use, once per process. The power difference codes' rows
+// 0 ... 12 side by side, so that a reader of many rows fetches them once.
+const CodeLookup* PowerCodeLookups();
+inline const CodeLookup& PowerCodeLookup(int row) { return PowerCodeLookups()[row]; }
 const CodeLookup& VectorCodeLookup(int category);

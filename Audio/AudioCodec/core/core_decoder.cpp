@@ -46,10 +46,11 @@ float RegionAmplitude(int32_t power_index) {
 void DecodePowerDifferences(CoreDecoderState* state, BitReader* reader, int first, int last, int32_t* available,
                             int32_t* budget) {
     int32_t* p = state->power_index;
+    const CodeLookup* rows = PowerCodeLookups();
     for (int r = first; r <= last; ++r) {
         const int row = r - 1 < kLastPowerCodeRow ? r - 1 : kLastPowerCodeRow;
         const int32_t before = *available;
-        const int index = ReadCode(reader, PowerCodeLookup(row), available);
+        const int index = ReadCode(reader, rows[row], available);
         *budget -= before - *available;
         p[r] = p[r - 1] + (index < 0 ? kZeroDifferenceIndex : index) - kZeroDifferenceIndex;
         state->sigma[r] = RegionAmplitude(p[r]);
@@ -68,11 +69,22 @@ void DecodeExtEnvelope(CoreDecoderState* state, BitReader* reader) {
     DecodePowerDifferences(state, reader, kBaseRegions, kRegions - 1, &state->ext_available, &state->ext_budget);
 }
 
+// 2^p for a base power index, built from its exponent field (exactly what
+// ldexp gives, without the library call): region 0's index is -7 ... 24 and
+// each difference -12 ... 11, so every base index is within -331 ... 321,
+// where 2^p is a normal double.
+double PowerOfTwo(int32_t p) {
+    const uint64_t bits = static_cast<uint64_t>(p + 1023) << 52;
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
 // 1.0, or 0.7 when regions 0 ... 8 hold most of the base layer's power.
 float NoiseGain(const int32_t* power_index) {
     double low = 0.0, high = 0.0;
-    for (int r = 0; r < 9; ++r) low += std::ldexp(1.0, power_index[r]);
-    for (int r = 9; r < kBaseRegions; ++r) high += std::ldexp(1.0, power_index[r]);
+    for (int r = 0; r < 9; ++r) low += PowerOfTwo(power_index[r]);
+    for (int r = 9; r < kBaseRegions; ++r) high += PowerOfTwo(power_index[r]);
     return 0.7 * low < high ? 1.0f : 0.7f;
 }
 
@@ -147,13 +159,19 @@ int DecodeCoreFrame(CoreDecoderState* state, int frame_bits, const uint8_t* fram
                              state->base_category, state->base_balance, &state->base_control))
         state->base_available = state->ext_available = 0;
 
-    std::memset(coefficients, 0, kCoefficientCount * sizeof(float));
+    // Each layer writes every coefficient of its regions (vectors or noise),
+    // so only the band above them, and the high band of a frame too short
+    // for it, are cleared.
+    std::memset(coefficients + kHighBandStart + kHighBandLength, 0,
+                (kCoefficientCount - kHighBandStart - kHighBandLength) * sizeof(float));
     DecodeLayerVectors(&reader, kBaseRegions, state->region_order, state->sigma, state->base_category,
                        &state->base_available, state->noise_gain, &BaseLayerNoise, coefficients);
 
-    if (state->ext_available < 1) {
-        if (bits >= kExtensionMinFrameBits) FillHighBandNoise(coefficients);
-    } else if (bits >= kExtensionMinFrameBits) {
+    if (bits < kExtensionMinFrameBits) {
+        std::memset(coefficients + kHighBandStart, 0, kHighBandLength * sizeof(float));
+    } else if (state->ext_available < 1) {
+        FillHighBandNoise(coefficients);
+    } else {
         reader = StartBitReader(words, base_share);
         DecodeExtEnvelope(state, &reader);
         if (!ReadLayerCategories(state, &reader, kBaseRegions, kExtRegions, &state->ext_available, &state->ext_budget,
