@@ -8,7 +8,17 @@ struct NoiseGenerator {
 };
 
 // One draw; callers consume its bits from the least significant upward.
-uint32_t DrawNoise(NoiseGenerator* generator);
+// Inline: the vector decoder draws once or twice per region.
+inline uint32_t DrawNoise(NoiseGenerator* generator) {
+    uint32_t* w = generator->word;
+    uint32_t x = w[0] + w[3];
+    if (x & 0x8000u) x += 1;
+    w[3] = w[2];
+    w[2] = w[1];
+    w[1] = w[0];
+    w[0] = x;
+    return x;
+}
 // The high band's 16-bit linear congruential generator (starts at 17666):
 // advances the state and returns the new state read as a signed 16-bit value.
 int16_t NextHighBandNoise(uint16_t* state);
