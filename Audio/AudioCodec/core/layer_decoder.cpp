@@ -1,5 +1,6 @@
 #include "core/layer_decoder.h"
 
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -127,6 +128,15 @@ int DecodeRegionVectors(BitReader* reader, int category, float sigma, int32_t* a
     }
 }
 
+// For each 4-bit mask, four lanes: all ones where its bit is set.
+constexpr std::array<std::array<int32_t, 4>, 16> BuildLaneMasks() {
+    std::array<std::array<int32_t, 4>, 16> masks{};
+    for (int m = 0; m < 16; ++m)
+        for (int j = 0; j < 4; ++j) masks[m][j] = ((m >> j) & 1) ? -1 : 0;
+    return masks;
+}
+constexpr std::array<std::array<int32_t, 4>, 16> kLaneMasks = BuildLaneMasks();
+
 // The largest float not above `limit`: a float is above `limit` exactly
 // when it is above that float, so the comparison can stay in float lanes.
 float FloatNotAbove(double limit) {
@@ -162,15 +172,16 @@ void FillQuantisedZeros(float* region, int category, float sigma, float noise_ga
 
     uint32_t positive = DepositBits(zeros & 1023, DrawNoise(noise));
     positive |= DepositBits(zeros >> kHalfRegion, DrawNoise(noise)) << kHalfRegion;
+    const uint32_t negative = zeros & ~positive;
     int32_t amplitude_bits;
     std::memcpy(&amplitude_bits, &amplitude, sizeof amplitude_bits);
     const Int4 amplitude4 = {amplitude_bits, amplitude_bits, amplitude_bits, amplitude_bits};
+    // The zeros are +0 (no bit set), so the noise is merged in by or.
     for (int k = 0; k < kRegionSize / kLanes; ++k) {
-        const Int4 take = (static_cast<int32_t>(zeros >> (kLanes * k)) & lane_bit) != 0;
-        const Int4 negative = (static_cast<int32_t>(positive >> (kLanes * k)) & lane_bit) == 0;
-        const Int4 noise_value = amplitude4 ^ (negative & INT32_MIN);
+        const Int4 take = LoadInt4(kLaneMasks[(zeros >> (kLanes * k)) & 15].data());
+        const Int4 sign = LoadInt4(kLaneMasks[(negative >> (kLanes * k)) & 15].data()) & INT32_MIN;
         const Int4 x = reinterpret_cast<Int4>(LoadFloat4(region + kLanes * k));
-        StoreFloat4(region + kLanes * k, reinterpret_cast<Float4>((x & ~take) | (noise_value & take)));
+        StoreFloat4(region + kLanes * k, reinterpret_cast<Float4>(x | (amplitude4 & take) | sign));
     }
 }
 
