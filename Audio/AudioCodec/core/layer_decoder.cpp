@@ -66,10 +66,12 @@ bool ReadCutVector(BitReader* reader, CodeEntry entry, int32_t* available, Noise
 // Decodes the vectors of one region of a category with vectors of
 // `kDimension` digits. Returns the number of vectors decoded; *ran_out tells
 // whether the layer's bits ended inside the region (the vector cut in its
-// signs counts as decoded).
+// signs counts as decoded). For five-digit vectors, whose regions fill their
+// zeros with noise, *nonzero gets which decoded coefficients are not 0
+// (bit i: coefficient i), straight from the codes.
 template <int kDimension>
 int DecodeRegionVectors(BitReader* reader, int category, float sigma, int32_t* available, NoiseGenerator* noise,
-                        float* region, bool* ran_out) {
+                        float* region, bool* ran_out, uint32_t* nonzero) {
     constexpr int kVectors = kRegionSize / kDimension;
     constexpr int kDigitBits = DigitFieldBits(kDimension);
     const CodeLookup& codes = VectorCodeLookup(category);
@@ -86,6 +88,7 @@ int DecodeRegionVectors(BitReader* reader, int category, float sigma, int32_t* a
     int32_t left = *available;
     int v = 0;
     uint64_t bits = 0;
+    uint32_t nonzero_digits = 0;
     while (v < kVectors) {
         // The code and its sign bits come from one look at the next bits. A
         // look holds 57 bits, enough for two vectors of at most 21 each, so
@@ -106,6 +109,7 @@ int DecodeRegionVectors(BitReader* reader, int category, float sigma, int32_t* a
         // Without branches: which digits are 0 and the signs follow the
         // signal. A zero digit's magnitude is 0 and it is never negative.
         const uint32_t negative = NegativeDigits(NonzeroDigits(entry), next_five_bits);
+        if constexpr (kDimension == 5) nonzero_digits |= NonzeroDigits(entry) << (v * kDimension);
         const uint32_t digits = CodeValue(entry);
         for (int j = 0; j < kDimension; ++j) {
             const uint32_t digit = (digits >> (j * kDigitBits)) & ((1u << kDigitBits) - 1);
@@ -116,15 +120,16 @@ int DecodeRegionVectors(BitReader* reader, int category, float sigma, int32_t* a
     }
     *reader = r;
     *available = left;
+    *nonzero = nonzero_digits;
     return v;
 }
 
 int DecodeRegionVectors(BitReader* reader, int category, float sigma, int32_t* available, NoiseGenerator* noise,
-                        float* region, bool* ran_out) {
+                        float* region, bool* ran_out, uint32_t* nonzero) {
     switch (VectorDimension[category]) {
-        case 2: return DecodeRegionVectors<2>(reader, category, sigma, available, noise, region, ran_out);
-        case 4: return DecodeRegionVectors<4>(reader, category, sigma, available, noise, region, ran_out);
-        default: return DecodeRegionVectors<5>(reader, category, sigma, available, noise, region, ran_out);
+        case 2: return DecodeRegionVectors<2>(reader, category, sigma, available, noise, region, ran_out, nonzero);
+        case 4: return DecodeRegionVectors<4>(reader, category, sigma, available, noise, region, ran_out, nonzero);
+        default: return DecodeRegionVectors<5>(reader, category, sigma, available, noise, region, ran_out, nonzero);
     }
 }
 
@@ -137,6 +142,15 @@ constexpr std::array<std::array<int32_t, 4>, 16> BuildLaneMasks() {
 }
 constexpr std::array<std::array<int32_t, 4>, 16> kLaneMasks = BuildLaneMasks();
 
+// The number of bits set, by sums of neighbouring fields (the library's
+// count is a call where the instruction is not assumed).
+int CountBits(uint32_t x) {
+    x -= (x >> 1) & 0x55555555u;
+    x = (x & 0x33333333u) + ((x >> 2) & 0x33333333u);
+    x = (x + (x >> 4)) & 0x0F0F0F0Fu;
+    return static_cast<int>((x * 0x01010101u) >> 24);
+}
+
 // The largest float not above `limit`: a float is above `limit` exactly
 // when it is above that float, so the comparison can stay in float lanes.
 float FloatNotAbove(double limit) {
@@ -145,27 +159,27 @@ float FloatNotAbove(double limit) {
 }
 
 // Noise for the coefficients of a category-5 or -6 region that quantised to
-// 0, at a level that falls with the number of non-zero ones (category 5
-// counts a large coefficient as four). The zeros take the bits of one draw
-// per half region, drawn even if the half has no zero. Four coefficients at
-// a time, without branches: which coefficients are 0 follows the signal.
-void FillQuantisedZeros(float* region, int category, float sigma, float noise_gain, NoiseGenerator* noise) {
+// 0 (bit i of `nonzero` clear: coefficient i is 0), at a level that falls
+// with the number of non-zero ones (category 5 counts a large coefficient as
+// four). The zeros take the bits of one draw per half region, drawn even if
+// the half has no zero. Four coefficients at a time, without branches: which
+// coefficients are 0 follows the signal.
+void FillQuantisedZeros(float* region, int category, float sigma, float noise_gain, uint32_t nonzero,
+                        NoiseGenerator* noise) {
     constexpr int kLanes = 4;
-    const Int4 lane_bit = {1, 2, 4, 8};
-    const float large = FloatNotAbove(2.0 * sigma * kOutputScale);
-    const Float4 large4 = {large, large, large, large};
-    const Int4 magnitude_mask = {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX};
-    Int4 zeros4 = {}, nonzero_count = {}, large_count = {};
-    for (int k = 0; k < kRegionSize / kLanes; ++k) {
-        const Float4 x = LoadFloat4(region + kLanes * k);
-        const Int4 zero = x == 0.0f;
-        zeros4 |= (zero & lane_bit) << (kLanes * k);
-        nonzero_count -= ~zero;
-        large_count -= reinterpret_cast<Float4>(reinterpret_cast<Int4>(x) & magnitude_mask) > large4;
+    const uint32_t zeros = ~nonzero & ((1u << kRegionSize) - 1);
+    int n = CountBits(nonzero);
+    if (category == 5) {
+        const float large = FloatNotAbove(2.0 * sigma * kOutputScale);
+        const Float4 large4 = {large, large, large, large};
+        const Int4 magnitude_mask = {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX};
+        Int4 large_count = {};
+        for (int k = 0; k < kRegionSize / kLanes; ++k) {
+            const Int4 x = reinterpret_cast<Int4>(LoadFloat4(region + kLanes * k));
+            large_count -= reinterpret_cast<Float4>(x & magnitude_mask) > large4;
+        }
+        n += 3 * (large_count[0] + large_count[1] + large_count[2] + large_count[3]);
     }
-    const uint32_t zeros = static_cast<uint32_t>(zeros4[0] | zeros4[1] | zeros4[2] | zeros4[3]);
-    int n = nonzero_count[0] + nonzero_count[1] + nonzero_count[2] + nonzero_count[3];
-    if (category == 5) n += 3 * (large_count[0] + large_count[1] + large_count[2] + large_count[3]);
     if (n > 19) n = 19;  // with no zero left the factor goes unused
     const float* factors = category == 5 ? Category5NoiseFactor : Category6NoiseFactor;
     const float amplitude = ScaledNoise(sigma, factors[n], noise_gain);
@@ -196,15 +210,19 @@ void DecodeLayerVectors(BitReader* reader, int regions, const int32_t* region_or
         float* region = coefficients + r * kRegionSize;
         if (category < kNoBitsCategory) {
             bool ran_out = false;
-            const int decoded = DecodeRegionVectors(reader, category, sigma[r], available, noise, region, &ran_out);
+            uint32_t nonzero = 0;
+            const int decoded =
+                DecodeRegionVectors(reader, category, sigma[r], available, noise, region, &ran_out, &nonzero);
             if (ran_out) {
                 for (int j = i + 1; j < regions; ++j) categories[region_order[j]] = kNoBitsCategory;
                 const int dimension = VectorDimension[category];
                 const float unquantised = ScaledNoise(sigma[r], kUnquantisedNoise, noise_gain);
                 for (int v = decoded; v < VectorsPerRegion[category]; ++v)
                     FillWithSigns(region + v * dimension, dimension, unquantised, DrawNoise(noise));
+                nonzero |= (~0u << (decoded * dimension)) & ((1u << kRegionSize) - 1);  // the noise is never 0
             }
-            if (category == 5 || category == 6) FillQuantisedZeros(region, category, sigma[r], noise_gain, noise);
+            if (category == 5 || category == 6)
+                FillQuantisedZeros(region, category, sigma[r], noise_gain, nonzero, noise);
         } else {
             const float unquantised = ScaledNoise(sigma[r], kUnquantisedNoise, noise_gain);
             FillWithSigns(region, kHalfRegion, unquantised, DrawNoise(noise));
