@@ -2,31 +2,42 @@
 // each word stored little-endian (low byte first).
 #pragma once
 #include <cstdint>
+#include <cstring>
 
 struct BitWriter {
     uint8_t* output;
     int32_t position;  // bits written so far
-    uint64_t pending;  // the low position % 16 bits: the word being filled
+    uint64_t pending;  // the low position % 32 bits: the two words being filled
 };
 
 void StartBitWriter(BitWriter* writer, uint8_t* output);
 
-// The low `length` bits of value (0 ... 32), most significant first; bits
-// above them are ignored.
-inline void WriteBits(BitWriter* writer, uint32_t value, int length) {
-    const int held = writer->position % 16;
-    uint64_t bits = (writer->pending << length) | (value & ((uint64_t{1} << length) - 1));
-    int count = held + length;
-    writer->position += length;
-    uint8_t* word = writer->output + 2 * ((writer->position - count) / 16);
-    // Whole words leave as soon as they are complete.
-    for (; count >= 16; count -= 16, word += 2) {
-        const uint32_t complete = static_cast<uint32_t>(bits >> (count - 16));
-        word[0] = static_cast<uint8_t>(complete & 0xff);
-        word[1] = static_cast<uint8_t>((complete >> 8) & 0xff);
-    }
-    writer->pending = bits & ((uint64_t{1} << count) - 1);
+// Stores 32 bits, the first in the most significant place, as two words.
+inline void StoreWordPair(uint8_t* bytes, uint32_t bits) {
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    bits = (bits << 16) | (bits >> 16);  // the first word at the lower address
+#else
+    bits = ((bits & 0x00ff00ffu) << 8) | ((bits >> 8) & 0x00ff00ffu);  // each word's low byte first
+#endif
+    std::memcpy(bytes, &bits, sizeof bits);
 }
 
-// Ones up to bit `end`.
+// The low `length` bits of value (0 ... 32), most significant first; bits
+// above them are ignored. Bits leave for the output 32 at a time, so a
+// caller writing many fields keeps the writer in a local copy: the output
+// stores could otherwise alias it and force it back to memory each time.
+inline void WriteBits(BitWriter* writer, uint32_t value, int length) {
+    const int held = writer->position & 31;
+    const uint64_t bits = (writer->pending << length) | (value & ((uint64_t{1} << length) - 1));
+    const int count = held + length;  // at most 63
+    if (count >= 32) {
+        StoreWordPair(writer->output + 4 * (writer->position >> 5), static_cast<uint32_t>(bits >> (count - 32)));
+        writer->pending = bits & ((uint64_t{1} << (count - 32)) - 1);
+    } else {
+        writer->pending = bits;
+    }
+    writer->position += length;
+}
+
+// Ones up to bit `end` (a multiple of 16), every bit before it then in the output.
 void FillOnes(BitWriter* writer, int end);

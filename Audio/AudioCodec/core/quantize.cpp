@@ -87,6 +87,7 @@ void WriteVectors(const float* coefficients, const int32_t* digits, int32_t cate
     const uint32_t positive_mask = RegionMask(positive[0], positive[1], positive[2], positive[3], positive[4]);
 
     const VectorCodebook& book = VectorCodebooks[category];
+    BitWriter local = *writer;  // in registers while the output is written
     for (int k = 0; k < kRegionSize; k += kDimension) {
         const int32_t index = VectorIndex<kDimension>(digits + k, MaxBin[category] + 1);
         const int shift = kRegionSize - k - kDimension;
@@ -97,13 +98,14 @@ void WriteVectors(const float* coefficients, const int32_t* digits, int32_t cate
         // The vector's code, then its sign bits; only their leading bits
         // if the frame ends first.
         const uint32_t value = (static_cast<uint32_t>(book.code[index]) << (length - book.length[index])) | signs;
-        const int room = end - writer->position;
+        const int room = end - local.position;
         if (length >= room) {
-            WriteBits(writer, value >> (length - room), room);
-            return;
+            WriteBits(&local, value >> (length - room), room);
+            break;
         }
-        WriteBits(writer, value, length);
+        WriteBits(&local, value, length);
     }
+    *writer = local;
 }
 
 }  // namespace
