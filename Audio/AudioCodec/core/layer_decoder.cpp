@@ -89,6 +89,7 @@ int DecodeRegionVectors(BitReader* reader, int category, float sigma, int32_t* a
     int v = 0;
     uint64_t bits = 0;
     uint32_t nonzero_digits = 0;
+    bool cut = false;
     while (v < kVectors) {
         // The code and its sign bits come from one look at the next bits. A
         // look holds 57 bits, enough for two vectors of at most 21 each, so
@@ -103,8 +104,17 @@ int DecodeRegionVectors(BitReader* reader, int category, float sigma, int32_t* a
             left -= used;
             bits <<= used;
         } else {
-            *ran_out = true;
-            if (!ReadCutVector(&r, entry, &left, noise, &next_five_bits)) break;
+            // Through copies, so that the loop's own state never has its
+            // address taken and stays in registers.
+            cut = true;
+            BitReader cut_reader = r;
+            int32_t cut_left = left;
+            uint32_t cut_five_bits = next_five_bits;
+            const bool complete = ReadCutVector(&cut_reader, entry, &cut_left, noise, &cut_five_bits);
+            r = cut_reader;
+            left = cut_left;
+            next_five_bits = cut_five_bits;
+            if (!complete) break;
         }
         // Without branches: which digits are 0 and the signs follow the
         // signal. A zero digit's magnitude is 0 and it is never negative.
@@ -116,8 +126,9 @@ int DecodeRegionVectors(BitReader* reader, int category, float sigma, int32_t* a
             region[v * kDimension + j] = WithSign(magnitude[digit], (negative >> j) & 1);
         }
         ++v;
-        if (*ran_out) break;
+        if (cut) break;
     }
+    *ran_out = cut;
     *reader = r;
     *available = left;
     *nonzero = nonzero_digits;
