@@ -10,6 +10,17 @@ namespace {
 
 constexpr int kNoBitsCategory = 7;
 
+using Double4 = double __attribute__((vector_size(32)));
+
+// truncate(|x| * scale + dead_zone) per lane, formed in double. The
+// magnitude is taken in float, by clearing the sign bit (exact, and the same
+// value once widened), which costs far less than choosing between negated
+// and plain double lanes.
+Int4 TruncatedDigits(Float4 x, double scale, double dead_zone) {
+    const Float4 magnitude = reinterpret_cast<Float4>(reinterpret_cast<Int4>(x) & 0x7fffffff);
+    return __builtin_convertvector(__builtin_convertvector(magnitude, Double4) * scale + dead_zone, Int4);
+}
+
 // Quantiser digits of a region's 20 coefficients, each held to the
 // category's max bin (a clamped digit is still non-zero, so it still takes
 // its sign bit).
@@ -18,7 +29,7 @@ void RegionDigits(const float* coefficients, int32_t table_power, int32_t catego
         static_cast<float>(static_cast<double>(InverseStandardDeviation[table_power]) * StepSizeInverse[category]);
     const Int4 max_bin = Int4{} + MaxBin[category];
     for (int i = 0; i < kRegionSize; i += 4) {
-        const Int4 d = TruncateScaledMagnitude(LoadFloat4(coefficients + i), scale, DeadZone[category]);
+        const Int4 d = TruncatedDigits(LoadFloat4(coefficients + i), scale, DeadZone[category]);
         const Int4 held = d < max_bin ? d : max_bin;
         std::memcpy(digits + i, &held, sizeof held);
     }
