@@ -88,4 +88,4 @@ const CodeLookups& Lookups() {
 
 const CodeLookup* PowerCodeLookups() { return Lookups().power; }
 
-const CodeLookup& VectorCodeLookup(int category) { return Lookups().vector[category]; }
+const CodeLookup* VectorCodeLookups() { return Lookups().vector; }

@@ -58,7 +58,9 @@ inline int ReadCode(BitReader* reader, const CodeLookup& lookup, int32_t* availa
 }
 
 // Built on first use, once per process. The power difference codes' rows
-// 0 ... 12 side by side, so that a reader of many rows fetches them once.
+// 0 ... 12 and the vector codes' categories 0 ... 6 side by side, so that a
+// reader of many regions fetches them once.
 const CodeLookup* PowerCodeLookups();
+const CodeLookup* VectorCodeLookups();
 inline const CodeLookup& PowerCodeLookup(int row) { return PowerCodeLookups()[row]; }
-const CodeLookup& VectorCodeLookup(int category);
+inline const CodeLookup& VectorCodeLookup(int category) { return VectorCodeLookups()[category]; }

@@ -70,11 +70,10 @@ bool ReadCutVector(BitReader* reader, CodeEntry entry, int32_t* available, Noise
 // zeros with noise, *nonzero gets which decoded coefficients are not 0
 // (bit i: coefficient i), straight from the codes.
 template <int kDimension>
-int DecodeRegionVectors(BitReader* reader, int category, float sigma, int32_t* available, NoiseGenerator* noise,
-                        float* region, bool* ran_out, uint32_t* nonzero) {
+int DecodeRegionVectors(BitReader* reader, const CodeLookup& codes, int category, float sigma, int32_t* available,
+                        NoiseGenerator* noise, float* region, bool* ran_out, uint32_t* nonzero) {
     constexpr int kVectors = kRegionSize / kDimension;
     constexpr int kDigitBits = DigitFieldBits(kDimension);
-    const CodeLookup& codes = VectorCodeLookup(category);
     // The reconstructed magnitude of each digit value in this region, four
     // at a time (the last group may read on into the next category's row).
     // sigma x 33 is exact in double (24 by 6 bits), so each centroid times
@@ -135,12 +134,13 @@ int DecodeRegionVectors(BitReader* reader, int category, float sigma, int32_t* a
     return v;
 }
 
-int DecodeRegionVectors(BitReader* reader, int category, float sigma, int32_t* available, NoiseGenerator* noise,
-                        float* region, bool* ran_out, uint32_t* nonzero) {
+int DecodeRegionVectors(BitReader* reader, const CodeLookup& codes, int category, float sigma, int32_t* available,
+                        NoiseGenerator* noise, float* region, bool* ran_out, uint32_t* nonzero) {
     switch (VectorDimension[category]) {
-        case 2: return DecodeRegionVectors<2>(reader, category, sigma, available, noise, region, ran_out, nonzero);
-        case 4: return DecodeRegionVectors<4>(reader, category, sigma, available, noise, region, ran_out, nonzero);
-        default: return DecodeRegionVectors<5>(reader, category, sigma, available, noise, region, ran_out, nonzero);
+        case 2: return DecodeRegionVectors<2>(reader, codes, category, sigma, available, noise, region, ran_out, nonzero);
+        case 4: return DecodeRegionVectors<4>(reader, codes, category, sigma, available, noise, region, ran_out, nonzero);
+        default:
+            return DecodeRegionVectors<5>(reader, codes, category, sigma, available, noise, region, ran_out, nonzero);
     }
 }
 
@@ -215,6 +215,7 @@ void FillQuantisedZeros(float* region, int category, float sigma, float noise_ga
 void DecodeLayerVectors(BitReader* reader, int regions, const int32_t* region_order, const float* sigma,
                         int32_t* categories, int32_t* available, float noise_gain, NoiseGenerator* noise,
                         float* coefficients) {
+    const CodeLookup* vector_codes = VectorCodeLookups();
     for (int i = 0; i < regions; ++i) {
         const int r = region_order[i];
         const int category = categories[r] < kNoBitsCategory ? categories[r] : kNoBitsCategory;
@@ -222,8 +223,8 @@ void DecodeLayerVectors(BitReader* reader, int regions, const int32_t* region_or
         if (category < kNoBitsCategory) {
             bool ran_out = false;
             uint32_t nonzero = 0;
-            const int decoded =
-                DecodeRegionVectors(reader, category, sigma[r], available, noise, region, &ran_out, &nonzero);
+            const int decoded = DecodeRegionVectors(reader, vector_codes[category], category, sigma[r], available, noise,
+                                                    region, &ran_out, &nonzero);
             if (ran_out) {
                 for (int j = i + 1; j < regions; ++j) categories[region_order[j]] = kNoBitsCategory;
                 const int dimension = VectorDimension[category];
