@@ -15,7 +15,27 @@ constexpr double kOutputScale = 33.0;
 // Amplitude, relative to the region's, of the noise in regions without bits.
 constexpr float kUnquantisedNoise = 0.70711f;
 constexpr int kHalfRegion = kRegionSize / 2;
-constexpr int kMaxBins = 14;  // digits 0 ... 13 of category 0
+
+// Bits of a digit's value in each dimension's codes (largest digits 13, 4
+// and 2). The field of each digit in a code entry is wider, and the bit
+// above the value takes the digit's sign, so that one table lookup gives the
+// signed coefficient.
+constexpr int DigitValueBits(int dimension) { return dimension == 2 ? 4 : dimension == 4 ? 3 : 2; }
+static_assert(DigitValueBits(2) < DigitFieldBits(2) && DigitValueBits(4) < DigitFieldBits(4) &&
+              DigitValueBits(5) < DigitFieldBits(5), "a digit's field has room for its sign");
+
+// For each mask of negative digits (bit j: digit j), the sign bit of each
+// such digit's field.
+template <int kDimension>
+constexpr std::array<uint32_t, 32> BuildSignFields() {
+    std::array<uint32_t, 32> fields{};
+    for (uint32_t mask = 0; mask < 32; ++mask)
+        for (int j = 0; j < kDimension; ++j)
+            fields[mask] |= ((mask >> j) & 1) << (j * DigitFieldBits(kDimension) + DigitValueBits(kDimension));
+    return fields;
+}
+template <int kDimension>
+constexpr std::array<uint32_t, 32> kSignFields = BuildSignFields<kDimension>();
 
 // The magnitude with its sign bit set when negative is 1: exactly -magnitude
 // or magnitude, chosen without a branch (signs are random).
@@ -74,14 +94,19 @@ int DecodeRegionVectors(BitReader* reader, const CodeLookup& codes, int category
                         NoiseGenerator* noise, float* region, bool* ran_out, uint32_t* nonzero) {
     constexpr int kVectors = kRegionSize / kDimension;
     constexpr int kDigitBits = DigitFieldBits(kDimension);
-    // The reconstructed magnitude of each digit value in this region, four
-    // at a time (the last group may read on into the next category's row).
-    // sigma x 33 is exact in double (24 by 6 bits), so each centroid times
-    // it is the exact product rounded once, as (centroid x sigma) x 33 is.
-    float magnitude[kMaxBins + 2];
+    constexpr int kNegated = 1 << DigitValueBits(kDimension);
+    // The reconstructed value of each digit in this region, positive from
+    // index 0 and negative from kNegated, four at a time (the last group may
+    // read on into the next category's row). sigma x 33 is exact in double
+    // (24 by 6 bits), so each centroid times it is the exact product rounded
+    // once, as (centroid x sigma) x 33 is.
+    float value[2 * kNegated];
     const double scale = static_cast<double>(sigma) * kOutputScale;
-    for (int d = 0; d <= MaxBin[category]; d += 4)
-        StoreFloat4(magnitude + d, Scale(scale, LoadFloat4(&Centroid[category][d])));
+    for (int d = 0; d <= MaxBin[category]; d += 4) {
+        const Float4 magnitude = Scale(scale, LoadFloat4(&Centroid[category][d]));
+        StoreFloat4(value + d, magnitude);
+        StoreFloat4(value + kNegated + d, reinterpret_cast<Float4>(reinterpret_cast<Int4>(magnitude) ^ INT32_MIN));
+    }
     // Kept in locals, so that they stay in registers from vector to vector.
     BitReader r = *reader;
     int32_t left = *available;
@@ -116,14 +141,12 @@ int DecodeRegionVectors(BitReader* reader, const CodeLookup& codes, int category
             if (!complete) break;
         }
         // Without branches: which digits are 0 and the signs follow the
-        // signal. A zero digit's magnitude is 0 and it is never negative.
+        // signal. A zero digit is never negative.
         const uint32_t negative = NegativeDigits(NonzeroDigits(entry), next_five_bits);
         if constexpr (kDimension == 5) nonzero_digits |= NonzeroDigits(entry) << (v * kDimension);
-        const uint32_t digits = CodeValue(entry);
-        for (int j = 0; j < kDimension; ++j) {
-            const uint32_t digit = (digits >> (j * kDigitBits)) & ((1u << kDigitBits) - 1);
-            region[v * kDimension + j] = WithSign(magnitude[digit], (negative >> j) & 1);
-        }
+        const uint32_t signed_digits = CodeValue(entry) | kSignFields<kDimension>[negative];
+        for (int j = 0; j < kDimension; ++j)
+            region[v * kDimension + j] = value[(signed_digits >> (j * kDigitBits)) & (2 * kNegated - 1)];
         ++v;
         if (cut) break;
     }
