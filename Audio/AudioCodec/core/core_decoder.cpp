@@ -47,14 +47,18 @@ void DecodePowerDifferences(CoreDecoderState* state, BitReader* reader, int firs
                             int32_t* budget) {
     int32_t* p = state->power_index;
     const CodeLookup* rows = PowerCodeLookups();
+    // Reader and count in locals, so that they stay in registers.
+    BitReader bits = *reader;
+    int32_t left = *available;
     for (int r = first; r <= last; ++r) {
         const int row = r - 1 < kLastPowerCodeRow ? r - 1 : kLastPowerCodeRow;
-        const int32_t before = *available;
-        const int index = ReadCode(reader, rows[row], available);
-        *budget -= before - *available;
+        const int index = ReadCode(&bits, rows[row], &left);
         p[r] = p[r - 1] + (index < 0 ? kZeroDifferenceIndex : index) - kZeroDifferenceIndex;
         state->sigma[r] = RegionAmplitude(p[r]);
     }
+    *budget -= *available - left;  // every bit read counts against the budget too
+    *reader = bits;
+    *available = left;
 }
 
 void DecodeBaseEnvelope(CoreDecoderState* state, BitReader* reader) {
