@@ -11,7 +11,7 @@ void StartBitWriter(BitWriter* writer, uint8_t* output) {
 void FillOnes(BitWriter* writer, int end) {
     while (writer->position < end) {
         const int count = end - writer->position < 32 ? end - writer->position : 32;
-        WriteBits(writer, 0xffffffffu, count);
+        WriteBits(writer, 0xffffffffu >> (32 - count), count);
     }
     // A half-filled pair ends with a whole word: store that word now (the
     // pair is stored again, the same word first, once it is complete).

@@ -22,13 +22,13 @@ inline void StoreWordPair(uint8_t* bytes, uint32_t bits) {
     std::memcpy(bytes, &bits, sizeof bits);
 }
 
-// The low `length` bits of value (0 ... 32), most significant first; bits
-// above them are ignored. Bits leave for the output 32 at a time, so a
+// The `length` bits (0 ... 32) of value, most significant first; value has
+// no bits above them (every field written is below 2^length). Bits leave for the output 32 at a time, so a
 // caller writing many fields keeps the writer in a local copy: the output
 // stores could otherwise alias it and force it back to memory each time.
 inline void WriteBits(BitWriter* writer, uint32_t value, int length) {
     const int held = writer->position & 31;
-    const uint64_t bits = (writer->pending << length) | (value & ((uint64_t{1} << length) - 1));
+    const uint64_t bits = (writer->pending << length) | value;
     const int count = held + length;  // at most 63
     if (count >= 32) {
         StoreWordPair(writer->output + 4 * (writer->position >> 5), static_cast<uint32_t>(bits >> (count - 32)));
