@@ -15,21 +15,26 @@ using Double4 = double __attribute__((vector_size(32)));
 // truncate(|x| * scale + dead_zone) per lane, formed in double. The
 // magnitude is taken in float, by clearing the sign bit (exact, and the same
 // value once widened), which costs far less than choosing between negated
-// and plain double lanes.
-Int4 TruncatedDigits(Float4 x, double scale, double dead_zone) {
+// and plain double lanes. Scale and dead zone come as float lanes and are
+// widened here: a double broadcast from a scalar went through the stack and
+// stalled each call on the reload.
+Int4 TruncatedDigits(Float4 x, Float4 scale, Float4 dead_zone) {
     const Float4 magnitude = reinterpret_cast<Float4>(reinterpret_cast<Int4>(x) & 0x7fffffff);
-    return __builtin_convertvector(__builtin_convertvector(magnitude, Double4) * scale + dead_zone, Int4);
+    const Double4 wide = __builtin_convertvector(magnitude, Double4);
+    return __builtin_convertvector(
+        wide * __builtin_convertvector(scale, Double4) + __builtin_convertvector(dead_zone, Double4), Int4);
 }
 
 // Quantiser digits of a region's 20 coefficients, each held to the
 // category's max bin (a clamped digit is still non-zero, so it still takes
 // its sign bit).
 void RegionDigits(const float* coefficients, int32_t table_power, int32_t category, int32_t* digits) {
-    const float scale =
-        static_cast<float>(static_cast<double>(InverseStandardDeviation[table_power]) * StepSizeInverse[category]);
+    const Float4 scale = Float4{} + static_cast<float>(static_cast<double>(InverseStandardDeviation[table_power]) *
+                                                       StepSizeInverse[category]);
+    const Float4 dead_zone = Float4{} + DeadZone[category];
     const Int4 max_bin = Int4{} + MaxBin[category];
     for (int i = 0; i < kRegionSize; i += 4) {
-        const Int4 d = TruncatedDigits(LoadFloat4(coefficients + i), scale, DeadZone[category]);
+        const Int4 d = TruncatedDigits(LoadFloat4(coefficients + i), scale, dead_zone);
         const Int4 held = d < max_bin ? d : max_bin;
         std::memcpy(digits + i, &held, sizeof held);
     }
