@@ -114,7 +114,10 @@ int DecodeRegionVectors(BitReader* reader, const CodeLookup& codes, int category
     uint64_t bits = 0;
     uint32_t nonzero_digits = 0;
     bool cut = false;
-    while (v < kVectors) {
+    // Unrolled whole: the vector count is fixed per dimension, so no loop
+    // branch (nor the every-other-vector test) remains.
+#pragma GCC unroll 10
+    for (; v < kVectors; ++v) {
         // The code and its sign bits come from one look at the next bits. A
         // look holds 57 bits, enough for two vectors of at most 21 each, so
         // every other vector goes on from its predecessor's look, without
@@ -147,8 +150,10 @@ int DecodeRegionVectors(BitReader* reader, const CodeLookup& codes, int category
         const uint32_t signed_digits = CodeValue(entry) | kSignFields<kDimension>[negative];
         for (int j = 0; j < kDimension; ++j)
             region[v * kDimension + j] = value[(signed_digits >> (j * kDigitBits)) & (2 * kNegated - 1)];
-        ++v;
-        if (cut) break;
+        if (cut) {
+            ++v;
+            break;
+        }
     }
     *ran_out = cut;
     *reader = r;
