@@ -7,7 +7,7 @@
 struct BitWriter {
     uint8_t* output;
     int32_t position;  // bits written so far
-    uint64_t pending;  // the low position % 32 bits: the two words being filled
+    uint64_t pending;  // the position % 32 bits of the pair being filled, from the most significant place
 };
 
 void StartBitWriter(BitWriter* writer, uint8_t* output);
@@ -22,22 +22,20 @@ inline void StoreWordPair(uint8_t* bytes, uint32_t bits) {
     std::memcpy(bytes, &bits, sizeof bits);
 }
 
-// The `length` bits (0 ... 32) of value, most significant first; value has
-// no bits above them (every field written is below 2^length). Bits leave for the output 32 at a time, so a
-// caller writing many fields keeps the writer in a local copy: the output
-// stores could otherwise alias it and force it back to memory each time.
+// The `length` bits (1 ... 32) of value, most significant first; value has
+// no bits above them (every field written is below 2^length). The pair of
+// words being filled is stored on every call, complete or not (zeros after
+// the last bit, overwritten later), so the bits written are always in the
+// output and no branch follows the field lengths. A caller writing many
+// fields keeps the writer in a local copy: the output stores could otherwise
+// alias it and force it back to memory each time.
 inline void WriteBits(BitWriter* writer, uint32_t value, int length) {
     const int held = writer->position & 31;
-    const uint64_t bits = (writer->pending << length) | value;
-    const int count = held + length;  // at most 63
-    if (count >= 32) {
-        StoreWordPair(writer->output + 4 * (writer->position >> 5), static_cast<uint32_t>(bits >> (count - 32)));
-        writer->pending = bits & ((uint64_t{1} << (count - 32)) - 1);
-    } else {
-        writer->pending = bits;
-    }
+    const uint64_t bits = writer->pending | (static_cast<uint64_t>(value) << (64 - held - length));
+    StoreWordPair(writer->output + 4 * (writer->position >> 5), static_cast<uint32_t>(bits >> 32));
+    writer->pending = bits << ((held + length) & 32);  // a completed pair leaves
     writer->position += length;
 }
 
-// Ones up to bit `end` (a multiple of 16), every bit before it then in the output.
+// Ones up to bit `end`.
 void FillOnes(BitWriter* writer, int end);
