@@ -547,6 +547,29 @@ TEST(CoreDecoder, StateCarriesNothingFromFrameToFrame) {
     EXPECT_EQ(std::memcmp(out.data(), fresh.c.data(), sizeof(float) * kCoefficientCount), 0);
 }
 
+// The decoder writes every coefficient itself (vectors, noise or 0), so what
+// the output buffer held before cannot show through.
+TEST(CoreDecoder, EveryCoefficientIsWrittenWhateverTheBufferHeld) {
+    InitCoreTables();
+    std::mt19937 random(17);
+    for (int bytes : {0, 1, 40, 51, 69, 70, 100, 125, 159, 160}) {
+        for (int trial = 0; trial < 8; ++trial) {
+            std::vector<uint8_t> frame(static_cast<size_t>(bytes));
+            for (auto& b : frame) b = static_cast<uint8_t>(random());
+            const NoiseSnapshot before = SaveNoise();
+            const Decoded clean = Decode(frame, 8 * bytes);
+            RestoreNoise(before);
+            CoreDecoderState state{};
+            std::vector<float> stale(kCoefficientCount, std::nanf(""));
+            testing::internal::CaptureStdout();
+            DecodeCoreFrame(&state, 8 * bytes, frame.data(), stale.data());
+            testing::internal::GetCapturedStdout();
+            ASSERT_EQ(std::memcmp(stale.data(), clean.c.data(), sizeof(float) * kCoefficientCount), 0)
+                << bytes << " bytes, trial " << trial;
+        }
+    }
+}
+
 TEST(CoreDecoder, RandomFramesOfEveryLengthStayWithinTheirBytes) {
     InitCoreTables();
     std::mt19937 random(11);
