@@ -25,8 +25,9 @@ inline void StoreWordPair(uint8_t* bytes, uint32_t bits) {
 // The `length` bits (1 ... 32) of value, most significant first; value has
 // no bits above them (every field written is below 2^length). The pair of
 // words being filled is stored on every call, complete or not (zeros after
-// the last bit, overwritten later), so the bits written are always in the
-// output and no branch follows the field lengths. A caller writing many
+// the last bit, overwritten later), so no branch follows the field lengths;
+// bits that run on into the next pair wait for the next call (or fill) to
+// be stored. A caller writing many
 // fields keeps the writer in a local copy: the output stores could otherwise
 // alias it and force it back to memory each time.
 inline void WriteBits(BitWriter* writer, uint32_t value, int length) {
@@ -37,5 +38,5 @@ inline void WriteBits(BitWriter* writer, uint32_t value, int length) {
     writer->position += length;
 }
 
-// Ones up to bit `end`.
+// Ones up to bit `end`; every bit before it is then in the output.
 void FillOnes(BitWriter* writer, int end);
