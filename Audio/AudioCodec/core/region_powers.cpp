@@ -85,8 +85,8 @@ int32_t PowerIndex(float mean_square) {
     std::memcpy(&bits, &mean_square, sizeof bits);
     const int exponent = static_cast<int>((bits >> 23) & 0xff) - 127;  // the sign bit is never set
     int count = mean_square >= 0.0f ? std::clamp(exponent + 23, 0, kPowerBoundaries) : 0;
-    for (int j = std::max(exponent + 23, 0); j <= exponent + 25 && j < kPowerBoundaries; ++j)
-        count += PowerBoundary[j] <= mean_square;
+    for (int j = exponent + 23; j <= exponent + 25; ++j)  // three probes, laid out in full
+        if (static_cast<unsigned>(j) < kPowerBoundaries) count += PowerBoundary[j] <= mean_square;
     return count - kPowerIndexOffset;
 }
 
