@@ -20,7 +20,7 @@ const int32_t MaxBin[kCategories] = {13, 9, 6, 4, 3, 2, 1, 1};
 const int32_t VectorDimension[kCategories] = {2, 2, 2, 4, 4, 5, 5, 1};
 const int32_t VectorsPerRegion[kCategories] = {10, 10, 10, 5, 5, 4, 4, 20};
 
-const float Centroid[7][14] = {
+const float Centroid[7][16] = {
     {0.0f, 0.392f, 0.761f, 1.120f, 1.477f, 1.832f, 2.183f, 2.541f, 2.893f, 3.245f, 3.598f, 3.942f,
      4.288f, 4.724f},
     {0.0f, 0.544f, 1.060f, 1.563f, 2.068f, 2.571f, 3.072f, 3.562f, 4.070f, 4.620f},

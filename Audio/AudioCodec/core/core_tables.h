@@ -28,7 +28,9 @@ extern const float DeadZone[kCategories];
 extern const int32_t MaxBin[kCategories];
 extern const int32_t VectorDimension[kCategories];
 extern const int32_t VectorsPerRegion[kCategories];
-extern const float Centroid[7][14];
+// Reconstruction value of each digit, per category; rows padded with zeros
+// to 16 so that groups of four stay within a row.
+extern const float Centroid[7][16];
 extern const float Category5NoiseFactor[20];
 extern const float Category6NoiseFactor[20];
 

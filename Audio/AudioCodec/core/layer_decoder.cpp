@@ -96,10 +96,10 @@ int DecodeRegionVectors(BitReader* reader, const CodeLookup& codes, int category
     constexpr int kDigitBits = DigitFieldBits(kDimension);
     constexpr int kNegated = 1 << DigitValueBits(kDimension);
     // The reconstructed value of each digit in this region, positive from
-    // index 0 and negative from kNegated, four at a time (the last group may
-    // read on into the next category's row). sigma x 33 is exact in double
-    // (24 by 6 bits), so each centroid times it is the exact product rounded
-    // once, as (centroid x sigma) x 33 is.
+    // index 0 and negative from kNegated, four at a time (the centroid rows
+    // are padded to whole groups). sigma x 33 is exact in double (24 by 6
+    // bits), so each centroid times it is the exact product rounded once, as
+    // (centroid x sigma) x 33 is.
     float value[2 * kNegated];
     const double scale = static_cast<double>(sigma) * kOutputScale;
     for (int d = 0; d <= MaxBin[category]; d += 4) {
