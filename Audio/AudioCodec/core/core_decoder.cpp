@@ -73,18 +73,9 @@ void DecodeExtEnvelope(CoreDecoderState* state, BitReader* reader) {
     DecodePowerDifferences(state, reader, kBaseRegions, kRegions - 1, &state->ext_available, &state->ext_budget);
 }
 
-// 2^p for a base power index, built from its exponent field (exactly what
-// ldexp gives, without the library call): region 0's index is -7 ... 24 and
-// each difference -12 ... 11, so every base index is within -331 ... 321,
-// where 2^p is a normal double.
-double PowerOfTwo(int32_t p) {
-    const uint64_t bits = static_cast<uint64_t>(p + 1023) << 52;
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
 // 1.0, or 0.7 when regions 0 ... 8 hold most of the base layer's power.
+// Region 0's index is -7 ... 24 and each difference -12 ... 11, so every
+// base index is within -331 ... 321, where PowerOfTwo holds.
 float NoiseGain(const int32_t* power_index) {
     double low = 0.0, high = 0.0;
     for (int r = 0; r < 9; ++r) low += PowerOfTwo(power_index[r]);

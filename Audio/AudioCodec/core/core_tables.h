@@ -2,6 +2,7 @@
 // power tables, differential power codes and vector Huffman codebooks.
 #pragma once
 #include <cstdint>
+#include <cstring>
 
 constexpr int kRegions = 44;          // regions of 20 coefficients, 0 ... 879
 constexpr int kBaseRegions = 28;      // regions 0 ... 27
@@ -58,3 +59,12 @@ extern uint8_t VectorBits[7][kMaxVectorIndices];
 
 // Builds the computed tables (and the transform's twiddles) once per process.
 void InitCoreTables();
+
+// 2^p as a double for a power index p within -1022 ... 1023, built from its
+// exponent field: exactly what ldexp gives, without the library call.
+inline double PowerOfTwo(int32_t p) {
+    const uint64_t bits = static_cast<uint64_t>(p + 1023) << 52;
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}

@@ -52,15 +52,6 @@ int32_t FrameLevel(float total) {
     return static_cast<int32_t>(std::clamp(level, -20.0, 107.0)) + 20;
 }
 
-// 2^p for a power index held to -15 ... 24, built from its exponent field
-// (exactly what ldexp gives, without the library call).
-double PowerOfTwo(int32_t p) {
-    const uint64_t bits = static_cast<uint64_t>(p + 1023) << 52;
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
 // Split index 0 ... 7 (the larger, the larger the extension share) from the
 // ratio of high-band (regions 26 ... 43) to low-band power.
 int32_t SplitIndex(const int32_t* power) {

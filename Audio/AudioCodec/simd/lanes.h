@@ -138,13 +138,6 @@ inline Float4 DifferenceOfProducts(Float4 a, Float4 b, Float4 c, Float4 d) {
     return __builtin_convertvector(DREMKO_WIDEN(a) * DREMKO_WIDEN(b) - DREMKO_WIDEN(c) * DREMKO_WIDEN(d), Float4);
 }
 
-// trunc(|x| * scale + offset), all in double.
-inline Int4 TruncateScaledMagnitude(Float4 x, double scale, double offset) {
-    const lanes_detail::Double4 wide = DREMKO_WIDEN(x);
-    const lanes_detail::Double4 magnitude = wide < 0.0 ? -wide : wide;
-    return __builtin_convertvector(magnitude * scale + offset, Int4);
-}
-
 }  // namespace
 
 #undef DREMKO_WIDEN
