@@ -1,0 +1,42 @@
+// The transform's twiddle tables widened to double, built once from the
+// float tables.
+#include "transform/transform.h"
+
+namespace {
+
+// Entries 0, step, 2 step, ... of FftTwiddle, count of them, in split form.
+void WidenFftTwiddles(int count, int step, double* split) {
+    for (int j = 0; j < count; ++j) {
+        split[j] = FftTwiddle[2 * step * j];
+        split[count + j] = FftTwiddle[2 * step * j + 1];
+    }
+}
+
+FftWideTwiddles BuildFftStageTwiddles() {
+    FftWideTwiddles t;
+    WidenFftTwiddles(240, 1, t.radix2);
+    for (int r = 1; r <= 2; ++r) WidenFftTwiddles(80, 2 * r, t.radix3[r - 1]);
+    for (int r = 1; r <= 4; ++r) WidenFftTwiddles(16, 6 * r, t.radix5[r - 1]);
+    return t;
+}
+
+Dct4WideTwiddles BuildDct4Twiddles() {
+    Dct4WideTwiddles t;
+    for (int k = 0; k < kFrameSamples; ++k) {
+        t.pre[k] = Dct4PreTwiddle[k];
+        t.post[k] = Dct4PostTwiddle[k];
+    }
+    return t;
+}
+
+}  // namespace
+
+const FftWideTwiddles& FftStageTwiddles() {
+    static const FftWideTwiddles twiddles = BuildFftStageTwiddles();
+    return twiddles;
+}
+
+const Dct4WideTwiddles& Dct4Twiddles() {
+    static const Dct4WideTwiddles twiddles = BuildDct4Twiddles();
+    return twiddles;
+}
