@@ -4,13 +4,15 @@
 // heaviest call and the cost of a context initialisation.
 //
 //   dremko_bench [--repeat N] [--frames N] [--smoke] [--digest] [--baseline]
+//                [--instruction-set baseline|avx2|avx512]
 //
 // Times are CPU time of the benchmark's thread, so other processes on the
 // machine do not inflate them; each figure is the best of N passes over the
 // audio, and the passes of both codecs alternate. --digest prints an
 // FNV-1a hash of every DremkoCodec output instead, to compare the bits of
-// two builds or machines. --baseline runs DremkoCodec's kernels with the
-// baseline instruction set even where a wider one is available.
+// two builds or machines. --instruction-set runs DremkoCodec's kernels with
+// the set named even where a wider one is available (a set the processor
+// lacks falls back to the baseline); --baseline is --instruction-set baseline.
 #include <opus.h>
 
 #include <algorithm>
@@ -50,6 +52,7 @@ struct StreamFigures {
 
 Options ParseOptions(int argc, char** argv) {
     Options o;
+    InstructionSet set;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--repeat" && i + 1 < argc) {
@@ -64,8 +67,13 @@ Options ParseOptions(int argc, char** argv) {
             o.digest = true;
         } else if (arg == "--baseline") {
             ForceInstructionSet(InstructionSet::kBaseline);
+        } else if (arg == "--instruction-set" && i + 1 < argc && InstructionSetNamed(argv[i + 1], &set)) {
+            ForceInstructionSet(set);
+            ++i;
         } else {
-            std::fprintf(stderr, "usage: dremko_bench [--repeat N] [--frames N] [--smoke] [--digest] [--baseline]\n");
+            std::fprintf(stderr,
+                         "usage: dremko_bench [--repeat N] [--frames N] [--smoke] [--digest] [--baseline]\n"
+                         "                    [--instruction-set baseline|avx2|avx512]\n");
             std::exit(2);
         }
     }
@@ -107,7 +115,7 @@ void PrintRow(const std::string& what, const Figures& f) {
 
 void PrintTable(const Options& o, const BenchAudio& audio, const std::vector<StreamFigures>& all) {
     std::printf("DremkoCodec (%s kernels) against %s on %s\n",
-                ActiveInstructionSet() == InstructionSet::kAvx2 ? "AVX2" : "baseline", opus_get_version_string(),
+                InstructionSetName(ActiveInstructionSet()), opus_get_version_string(),
                 CpuName().c_str());
     std::printf("%d frames (%.1f s) per pass, best of %d passes, thread CPU time; %d redundant copies in DremkoCodec "
                 "packets;\n",

@@ -1,29 +1,38 @@
-// Every instruction set's kernels give the same bits: each kernel of the
-// AVX2 set against the baseline one on the same inputs, and the whole codec
-// (packets, flags, levels and decoded samples, with losses) run with each set.
+// Every instruction set's kernels give the same bits: each kernel of each
+// wider set this processor has against the baseline one on the same inputs,
+// and the whole codec (packets, flags, levels and decoded samples, with
+// losses) run with each set.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "codec_session.h"
 #include "core/decoder_noise.h"
 #include "simd/instruction_set.h"
 #include "simd/kernels.h"
+#include "speech/decimator.h"
 #include "speech/real_fft256.h"
 #include "test_signals.h"
 #include "transform/transform.h"
 
 namespace {
 
-class InstructionSets : public ::testing::Test {
+// The set the library chose for this processor, before any test forced one.
+const InstructionSet kWidest = ActiveInstructionSet();
+
+// Each test runs once per wider set, with that set active: DREMKO_KERNEL
+// then calls its kernels, which are compared with baseline_kernels.
+class InstructionSets : public ::testing::TestWithParam<InstructionSet> {
 protected:
     void SetUp() override {
-        ForceInstructionSet(InstructionSet::kAvx2);
-        if (ActiveInstructionSet() != InstructionSet::kAvx2) GTEST_SKIP() << "this processor has no AVX2";
+        ForceInstructionSet(GetParam());
+        if (ActiveInstructionSet() != GetParam())
+            GTEST_SKIP() << "this processor has no " << InstructionSetName(GetParam());
         InitDct4Tables();
     }
-    void TearDown() override { ForceInstructionSet(InstructionSet::kAvx2); }
+    void TearDown() override { ForceInstructionSet(kWidest); }
 };
 
 // Floats from a real signal, as the transforms see them, scaled over a wide range.
@@ -38,45 +47,45 @@ bool SameBits(const std::vector<float>& a, const std::vector<float>& b) {
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
 }
 
-TEST_F(InstructionSets, TransformKernelsAgree) {
+TEST_P(InstructionSets, TransformKernelsAgree) {
     for (double scale : {1e-3, 1.0, 1e4}) {
         const std::vector<float> x = SignalFloats(960, scale);
         std::vector<float> work_a = x, work_b = x, out_a(960), out_b(960);
         baseline_kernels::Fft480Split(work_a.data(), out_a.data());
-        avx2_kernels::Fft480Split(work_b.data(), out_b.data());
+        DREMKO_KERNEL(Fft480Split, work_b.data(), out_b.data());
         EXPECT_TRUE(SameBits(out_a, out_b)) << "FFT, scale " << scale;
 
         baseline_kernels::Dct4(x.data(), out_a.data());
-        avx2_kernels::Dct4(x.data(), out_b.data());
+        DREMKO_KERNEL(Dct4, x.data(), out_b.data());
         EXPECT_TRUE(SameBits(out_a, out_b)) << "DCT-IV, scale " << scale;
 
         std::vector<float> overlap_a(480, 0.5f), overlap_b(480, 0.5f);
         baseline_kernels::MdctSynthesis(x.data(), overlap_a.data(), out_a.data());
-        avx2_kernels::MdctSynthesis(x.data(), overlap_b.data(), out_b.data());
+        DREMKO_KERNEL(MdctSynthesis, x.data(), overlap_b.data(), out_b.data());
         EXPECT_TRUE(SameBits(out_a, out_b) && SameBits(overlap_a, overlap_b)) << "synthesis, scale " << scale;
     }
     const std::vector<int16_t> pcm = test_signals::Chords(3);
     std::vector<int16_t> history_a(pcm.begin(), pcm.begin() + 1920), history_b = history_a;
     std::vector<float> out_a(960), out_b(960);
     baseline_kernels::MdctAnalysis(history_a.data(), out_a.data());
-    avx2_kernels::MdctAnalysis(history_b.data(), out_b.data());
+    DREMKO_KERNEL(MdctAnalysis, history_b.data(), out_b.data());
     EXPECT_TRUE(SameBits(out_a, out_b) && history_a == history_b) << "analysis";
 }
 
 // The gain of each set against the one-at-a-time product, rounded once.
-TEST_F(InstructionSets, GainKernelsMatchTheScalarProduct) {
+TEST_P(InstructionSets, GainKernelsMatchTheScalarProduct) {
     for (double gain : {1.2300000190734863, 0.024529000744223595}) {
         const std::vector<float> x = SignalFloats(960, 1.7);
         std::vector<float> expected(960), a = x, b = x;
         for (size_t i = 0; i < x.size(); ++i) expected[i] = static_cast<float>(gain * static_cast<double>(x[i]));
         baseline_kernels::ApplyGain(a.data(), 960, gain);
-        avx2_kernels::ApplyGain(b.data(), 960, gain);
+        DREMKO_KERNEL(ApplyGain, b.data(), 960, gain);
         EXPECT_TRUE(SameBits(a, expected)) << "baseline, gain " << gain;
-        EXPECT_TRUE(SameBits(b, expected)) << "AVX2, gain " << gain;
+        EXPECT_TRUE(SameBits(b, expected)) << InstructionSetName(GetParam()) << ", gain " << gain;
     }
 }
 
-TEST_F(InstructionSets, SpeechTransformKernelsAgree) {
+TEST_P(InstructionSets, SpeechTransformKernelsAgree) {
     RealFft256Tables tables;
     RealFft256_BuildTables(&tables);
     for (double scale : {1e-3, 1.0, 1e4}) {
@@ -84,44 +93,58 @@ TEST_F(InstructionSets, SpeechTransformKernelsAgree) {
         for (const RealFft256Twiddles* direction : {&tables.forward, &tables.inverse}) {
             std::vector<float> a = x, b = x;
             baseline_kernels::ComplexFft128(a.data(), direction->stage);
-            avx2_kernels::ComplexFft128(b.data(), direction->stage);
+            DREMKO_KERNEL(ComplexFft128, b.data(), direction->stage);
             EXPECT_TRUE(SameBits(a, b)) << "128-point transform, scale " << scale;
             for (double c2 : {-0.5, 0.5}) {
                 a = x;
                 b = x;
                 baseline_kernels::RealFftSplitStep(a.data(), c2, direction->split);
-                avx2_kernels::RealFftSplitStep(b.data(), c2, direction->split);
+                DREMKO_KERNEL(RealFftSplitStep, b.data(), c2, direction->split);
                 EXPECT_TRUE(SameBits(a, b)) << "split step " << c2 << ", scale " << scale;
             }
         }
     }
 }
 
-TEST_F(InstructionSets, StereoBandPowerKernelsAgree) {
+TEST_P(InstructionSets, StereoBandPowerKernelsAgree) {
     for (double scale : {0.01, 0.3, 1.0}) {
         std::vector<int16_t> pcm = test_signals::Chords(2);
         for (int16_t& v : pcm) v = static_cast<int16_t>(v * scale);
         float work_a[960], work_b[960];
         std::vector<float> a(10), b(10);
         baseline_kernels::StereoChannelBandPowers(pcm.data() + 960, work_a, a.data());
-        avx2_kernels::StereoChannelBandPowers(pcm.data() + 960, work_b, b.data());
+        DREMKO_KERNEL(StereoChannelBandPowers, pcm.data() + 960, work_b, b.data());
         EXPECT_TRUE(SameBits(a, b)) << "scale " << scale;
     }
 }
 
-TEST_F(InstructionSets, DecimatorKernelsAgree) {
-    // Full-scale noise through the 48 kHz filter's shape: 6 phases of 176.
+// Full-scale noise through both filters, laid out as the decimator lays out
+// its history: factor phases of stride entries, then zeros as far as the
+// widest set's group of 64 outputs reads. Whole frames of 160 outputs, and a
+// count that ends inside a group.
+TEST_P(InstructionSets, DecimatorKernelsAgree) {
+    struct Filter {
+        const float* taps;
+        int32_t count;
+        int32_t factor;
+    };
+    constexpr int32_t kGroup = 64;
     const std::vector<int16_t> noise = test_signals::Noise(2, 12000.0);
-    std::vector<double> phases(1056 + 64, 0.0);
-    for (int n = 0; n < 1056; ++n) phases[static_cast<size_t>(n % 6 * 176 + n / 6)] = noise[static_cast<size_t>(n)];
-    std::vector<float> coefficients(96);
-    for (int i = 0; i < 96; ++i) coefficients[static_cast<size_t>(i)] = 0.01f * static_cast<float>(i % 13) - 0.05f;
-    std::vector<float> a(192), b(192);
-    baseline_kernels::DecimatorFilter(phases.data(), 176, coefficients.data(), 96, 6, 160, a.data());
-    avx2_kernels::DecimatorFilter(phases.data(), 176, coefficients.data(), 96, 6, 160, b.data());
-    a.resize(160);
-    b.resize(160);
-    EXPECT_TRUE(SameBits(a, b));
+    for (const Filter& f : {Filter{kDecimatorTaps48k.data(), 96, 6}, Filter{kDecimatorTaps32k.data(), 64, 4}}) {
+        for (int32_t outputs : {160, 37}) {
+            const int32_t samples = f.count + outputs * f.factor;
+            const int32_t stride = (samples + f.factor - 1) / f.factor;
+            std::vector<double> phases(static_cast<size_t>(f.factor * stride + kGroup), 0.0);
+            for (int32_t n = 0; n < samples; ++n)
+                phases[static_cast<size_t>(n % f.factor * stride + n / f.factor)] = noise[static_cast<size_t>(n)];
+            std::vector<float> a(static_cast<size_t>(outputs + kGroup)), b(a.size());
+            baseline_kernels::DecimatorFilter(phases.data(), stride, f.taps, f.count, f.factor, outputs, a.data());
+            DREMKO_KERNEL(DecimatorFilter, phases.data(), stride, f.taps, f.count, f.factor, outputs, b.data());
+            a.resize(static_cast<size_t>(outputs));
+            b.resize(static_cast<size_t>(outputs));
+            EXPECT_TRUE(SameBits(a, b)) << f.count << " taps, " << outputs << " outputs";
+        }
+    }
 }
 
 struct CodecRun {
@@ -165,7 +188,7 @@ CodecRun RunCodec(bool stereo) {
 }
 
 // The decoder's noise generators are process-wide; both runs start them alike.
-TEST_F(InstructionSets, CodecOutputIsTheSameWithEverySet) {
+TEST_P(InstructionSets, CodecOutputIsTheSameWithEverySet) {
     for (bool stereo : {false, true}) {
         const NoiseGenerator base = BaseLayerNoise, ext = ExtLayerNoise;
         const uint16_t high = HighBandNoiseState;
@@ -174,24 +197,49 @@ TEST_F(InstructionSets, CodecOutputIsTheSameWithEverySet) {
         BaseLayerNoise = base;
         ExtLayerNoise = ext;
         HighBandNoiseState = high;
-        ForceInstructionSet(InstructionSet::kAvx2);
-        const CodecRun avx2 = RunCodec(stereo);
-        EXPECT_EQ(baseline.packets, avx2.packets) << (stereo ? "stereo" : "mono");
-        EXPECT_EQ(baseline.flags_levels, avx2.flags_levels) << (stereo ? "stereo" : "mono");
-        EXPECT_EQ(baseline.pcm, avx2.pcm) << (stereo ? "stereo" : "mono");
+        ForceInstructionSet(GetParam());
+        const CodecRun wider = RunCodec(stereo);
+        EXPECT_EQ(baseline.packets, wider.packets) << (stereo ? "stereo" : "mono");
+        EXPECT_EQ(baseline.flags_levels, wider.flags_levels) << (stereo ? "stereo" : "mono");
+        EXPECT_EQ(baseline.pcm, wider.pcm) << (stereo ? "stereo" : "mono");
     }
 }
 
-TEST(InstructionSet, ForcingTheBaselineSticksAndAvx2OnlyWhereAvailable) {
-    ForceInstructionSet(InstructionSet::kBaseline);
-    EXPECT_EQ(ActiveInstructionSet(), InstructionSet::kBaseline);
-    ForceInstructionSet(InstructionSet::kAvx2);
-    const InstructionSet widest = ActiveInstructionSet();
-#if !defined(__x86_64__) && !defined(__i386__)
-    EXPECT_EQ(widest, InstructionSet::kBaseline);
+INSTANTIATE_TEST_SUITE_P(Wider, InstructionSets, ::testing::Values(InstructionSet::kAvx2, InstructionSet::kAvx512),
+                         [](const ::testing::TestParamInfo<InstructionSet>& info) {
+                             return std::string(InstructionSetName(info.param));
+                         });
+
+// What the processor has, asked independently of the library.
+bool Has(InstructionSet set) {
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+    if (set == InstructionSet::kAvx512)
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+               __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw");
+    if (set == InstructionSet::kAvx2) return __builtin_cpu_supports("avx2");
 #endif
-    ForceInstructionSet(widest);
-    EXPECT_EQ(ActiveInstructionSet(), widest);
+    return set == InstructionSet::kBaseline;
+}
+
+// The default is the widest set the processor has; a forced set sticks where
+// the processor has it and falls back to the baseline elsewhere; each set's
+// name leads back to it.
+TEST(InstructionSet, TheWidestByDefaultAndEachForcedSetWhereAvailable) {
+    EXPECT_EQ(kWidest, Has(InstructionSet::kAvx512) ? InstructionSet::kAvx512
+                       : Has(InstructionSet::kAvx2) ? InstructionSet::kAvx2
+                                                    : InstructionSet::kBaseline);
+    for (InstructionSet set : {InstructionSet::kAvx512, InstructionSet::kBaseline, InstructionSet::kAvx2}) {
+        ForceInstructionSet(set);
+        EXPECT_EQ(ActiveInstructionSet(), Has(set) ? set : InstructionSet::kBaseline) << InstructionSetName(set);
+        InstructionSet named = InstructionSet::kBaseline;
+        EXPECT_TRUE(InstructionSetNamed(InstructionSetName(set), &named));
+        EXPECT_EQ(named, set);
+    }
+    InstructionSet named = InstructionSet::kAvx2;
+    EXPECT_FALSE(InstructionSetNamed("AVX2", &named));
+    EXPECT_FALSE(InstructionSetNamed("", &named));
+    EXPECT_EQ(named, InstructionSet::kAvx2);
+    ForceInstructionSet(kWidest);
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 // prints the SHA-256 of every packet stream, speech-flag/level sequence and
 // decoded PCM. With --check FILE it compares against committed digests and
 // fails on any difference; any change that alters a bit shows up here.
-// DREMKO_INSTRUCTION_SET=baseline runs the library's kernels with the
-// baseline instruction set even where a wider one is available.
+// DREMKO_INSTRUCTION_SET=baseline (or avx2, avx512) runs the library's
+// kernels with that instruction set even where a wider one is available.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -209,8 +209,14 @@ void RunDamaged(std::map<std::string, std::string>& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const char* set = std::getenv("DREMKO_INSTRUCTION_SET");
-    if (set && std::string(set) == "baseline") ForceInstructionSet(InstructionSet::kBaseline);
+    if (const char* name = std::getenv("DREMKO_INSTRUCTION_SET")) {
+        InstructionSet set;
+        if (!InstructionSetNamed(name, &set)) {
+            std::cerr << "codec_digest: DREMKO_INSTRUCTION_SET must be baseline, avx2 or avx512\n";
+            return 2;
+        }
+        ForceInstructionSet(set);
+    }
     std::map<std::string, std::string> digests;
     Run(digests);
     // The decoder reports inconsistent frames on standard output; what it

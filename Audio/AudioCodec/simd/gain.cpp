@@ -6,8 +6,5 @@
 #include "simd/kernels.h"
 
 void ApplyGain(float* values, int count, double gain) {
-    if (ActiveInstructionSet() == InstructionSet::kAvx2)
-        avx2_kernels::ApplyGain(values, count, gain);
-    else
-        baseline_kernels::ApplyGain(values, count, gain);
+    DREMKO_KERNEL(ApplyGain, values, count, gain);
 }

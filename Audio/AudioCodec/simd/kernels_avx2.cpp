@@ -33,13 +33,7 @@
 
 #define KERNEL_SET avx2_kernels
 #define KERNEL_SUM_LANES 4
-#include "simd/gain.inc"
-#include "speech/decimator_filter.inc"
-#include "speech/real_fft256.inc"
-#include "stereo/band_powers.inc"
-#include "transform/fft480.inc"
-#include "transform/dct4.inc"
-#include "transform/mdct.inc"
+#include "simd/kernel_bodies.inc"
 
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__clang__)
 #pragma clang attribute pop

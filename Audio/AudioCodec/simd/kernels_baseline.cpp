@@ -12,10 +12,4 @@
 #define KERNEL_SET baseline_kernels
 #define KERNEL_SUM_LANES 2
 #define KERNEL_WIDEN_SUMS(v) __builtin_convertvector((v), Doubles)
-#include "simd/gain.inc"
-#include "speech/decimator_filter.inc"
-#include "speech/real_fft256.inc"
-#include "stereo/band_powers.inc"
-#include "transform/fft480.inc"
-#include "transform/dct4.inc"
-#include "transform/mdct.inc"
+#include "simd/kernel_bodies.inc"

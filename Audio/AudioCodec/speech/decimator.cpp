@@ -38,9 +38,10 @@ constexpr std::array<float, 32> kHalf32k = {
 constexpr int kClearedInput = 1280;
 constexpr int kMaxFactor = 6;
 
-// The group of outputs the filter kernel sums at once; the history is padded
-// with zeros that far.
-constexpr int32_t kMaxGroup = 32;
+// The largest group of outputs the filter kernel sums at once (eight
+// registers of eight double lanes, with AVX-512); the history is padded with
+// zeros that far.
+constexpr int32_t kMaxGroup = 64;
 
 // Entry m of phase p is sample m * Factor + p, widened to double; zeros pad
 // each phase to the stride. A row of Factor samples at a time, the factor a
@@ -97,10 +98,7 @@ void Decimator_Process(DecimatorState* state, const int16_t* input, int32_t coun
 
     const int32_t outputs = count / factor;
     float sums[kDecimatorHistory / 4 + kMaxGroup];
-    if (ActiveInstructionSet() == InstructionSet::kAvx2)
-        avx2_kernels::DecimatorFilter(phases, stride, c, taps, factor, outputs, sums);
-    else
-        baseline_kernels::DecimatorFilter(phases, stride, c, taps, factor, outputs, sums);
+    DREMKO_KERNEL(DecimatorFilter, phases, stride, c, taps, factor, outputs, sums);
     // No saturation: a result beyond the 16-bit range keeps its low 16 bits.
     for (int32_t j = 0; j < outputs; ++j) output[j] = static_cast<int16_t>(static_cast<int32_t>(sums[j]));
     std::memmove(h, h + count, static_cast<size_t>(taps) * sizeof(int16_t));

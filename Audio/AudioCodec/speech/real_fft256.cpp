@@ -38,17 +38,11 @@ void BuildDirection(double sign, RealFft256Twiddles* twiddles) {
 
 // The kernels for this processor's instruction set.
 void ComplexFft128(float* data, const float* stage_twiddles) {
-    if (ActiveInstructionSet() == InstructionSet::kAvx2)
-        avx2_kernels::ComplexFft128(data, stage_twiddles);
-    else
-        baseline_kernels::ComplexFft128(data, stage_twiddles);
+    DREMKO_KERNEL(ComplexFft128, data, stage_twiddles);
 }
 
 void SplitStep(float* data, double c2, const float* split_twiddles) {
-    if (ActiveInstructionSet() == InstructionSet::kAvx2)
-        avx2_kernels::RealFftSplitStep(data, c2, split_twiddles);
-    else
-        baseline_kernels::RealFftSplitStep(data, c2, split_twiddles);
+    DREMKO_KERNEL(RealFftSplitStep, data, c2, split_twiddles);
 }
 
 }  // namespace

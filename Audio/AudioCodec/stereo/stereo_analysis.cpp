@@ -38,13 +38,8 @@ void InitStereoAnalysis(StereoAnalysisState* state) {
 
 void StereoBandPowers(const int16_t* channel0, const int16_t* channel1, float* powers0, float* powers1,
                       StereoAnalysisState* state) {
-    if (ActiveInstructionSet() == InstructionSet::kAvx2) {
-        avx2_kernels::StereoChannelBandPowers(channel0, state->work, powers0);
-        avx2_kernels::StereoChannelBandPowers(channel1, state->work, powers1);
-    } else {
-        baseline_kernels::StereoChannelBandPowers(channel0, state->work, powers0);
-        baseline_kernels::StereoChannelBandPowers(channel1, state->work, powers1);
-    }
+    DREMKO_KERNEL(StereoChannelBandPowers, channel0, state->work, powers0);
+    DREMKO_KERNEL(StereoChannelBandPowers, channel1, state->work, powers1);
 }
 
 int32_t StereoDominance(const int16_t* channel0, const int16_t* channel1, StereoAnalysisState* state) {

@@ -30,8 +30,5 @@ void InitDct4Tables() {
 
 // The length is always 960.
 void Dct4(const float* input, float* output, int /*length*/) {
-    if (ActiveInstructionSet() == InstructionSet::kAvx2)
-        avx2_kernels::Dct4(input, output);
-    else
-        baseline_kernels::Dct4(input, output);
+    DREMKO_KERNEL(Dct4, input, output);
 }

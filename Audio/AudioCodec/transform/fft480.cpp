@@ -10,10 +10,7 @@ constexpr int kPoints = 480;
 }  // namespace
 
 void Fft480Split(float* work, float* spectrum) {
-    if (ActiveInstructionSet() == InstructionSet::kAvx2)
-        avx2_kernels::Fft480Split(work, spectrum);
-    else
-        baseline_kernels::Fft480Split(work, spectrum);
+    DREMKO_KERNEL(Fft480Split, work, spectrum);
 }
 
 void Fft480(float* data, float* output) {

@@ -5,16 +5,10 @@
 #include "transform/transform.h"
 
 void MdctAnalysis(int16_t* history, float* coefficients) {
-    if (ActiveInstructionSet() == InstructionSet::kAvx2)
-        avx2_kernels::MdctAnalysis(history, coefficients);
-    else
-        baseline_kernels::MdctAnalysis(history, coefficients);
+    DREMKO_KERNEL(MdctAnalysis, history, coefficients);
 }
 
 // The length is always 960.
 void MdctSynthesis(const float* coefficients, float* overlap, float* output, int /*length*/) {
-    if (ActiveInstructionSet() == InstructionSet::kAvx2)
-        avx2_kernels::MdctSynthesis(coefficients, overlap, output);
-    else
-        baseline_kernels::MdctSynthesis(coefficients, overlap, output);
+    DREMKO_KERNEL(MdctSynthesis, coefficients, overlap, output);
 }
