@@ -8,6 +8,10 @@
 
 #include "core/core_tables.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr int kSteps = kControlValues - 1;
@@ -16,32 +20,71 @@ constexpr int kSteps = kControlValues - 1;
 // to move; the expected bits of such a category are those of the nearest end.
 int32_t ExpectedBitsOf(int32_t category) { return ExpectedBits[std::clamp(category, 0, kCategories - 1)]; }
 
+// A layer's regions side by side, a byte lane each.
+using Lanes = int8_t __attribute__((vector_size(16)));
+constexpr int kLaneVectors = 2;  // up to 32 regions
+constexpr int kLanes = 16 * kLaneVectors;
+
+// The regions whose lanes are set (all ones), as bits.
+uint32_t RegionsSet(const Lanes* set) {
+    uint32_t regions = 0;
+    for (int i = 0; i < kLaneVectors; ++i) {
+#if defined(__SSE2__)
+        const uint32_t bits = static_cast<uint32_t>(_mm_movemask_epi8(reinterpret_cast<__m128i>(set[i])));
+#else
+        uint32_t bits = 0;
+        for (int k = 0; k < 16; ++k) bits |= static_cast<uint32_t>(set[i][k] & 1) << k;
+#endif
+        regions |= bits << (16 * i);
+    }
+    return regions;
+}
+
+// The sum of all lanes, each taken as 0 ... 255.
+int32_t SumOfLanes(const Lanes* lanes) {
+    int32_t sum = 0;
+    for (int i = 0; i < kLaneVectors; ++i) {
+#if defined(__SSE2__)
+        const __m128i sums = _mm_sad_epu8(reinterpret_cast<__m128i>(lanes[i]), _mm_setzero_si128());
+        sum += _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
+#else
+        for (int k = 0; k < 16; ++k) sum += static_cast<uint8_t>(lanes[i][k]);
+#endif
+    }
+    return sum;
+}
+
 // The offset search tries offsets -31 ... 31. A region's category at
 // offset t is (t - p) >> 1 held to 0 ... 7, so it is at most k exactly when
-// p >= t - 2k - 1; and as a category falls from 7 to 0 its expected bits rise
+// p > t - 2k - 2; and as a category falls from 7 to 0 its expected bits rise
 // by ExpectedBits[k] - ExpectedBits[k + 1] for k = 6, 5, ... 0. The expected
-// bits of a layer at offset t are therefore the sum over k of that rise
-// times the number of regions with p >= t - 2k - 1, a count of power
-// indices at or above thresholds -44 ... 30.
-constexpr int32_t kLowestThreshold = -44;
-constexpr int kThresholds = 75;
+// bits of a region at offset t are therefore the sum of the rises whose k
+// passes that test, at most 52, which fits a byte lane. Power indices are
+// held to -45 ... 30 in their lanes: at every trial offset, those below have
+// category 7 and those above category 0 as well. Lanes beyond the layer hold
+// -128, which passes no test.
+int32_t LayerBits(const Lanes* power, int32_t trial) {
+    Lanes bits[kLaneVectors] = {};
+    for (int k = 0; k < kCategories - 1; ++k) {
+        const Lanes threshold = Lanes{} + static_cast<int8_t>(trial - 2 * k - 2);
+        const Lanes rise = Lanes{} + static_cast<int8_t>(ExpectedBits[k] - ExpectedBits[k + 1]);
+        for (int i = 0; i < kLaneVectors; ++i) bits[i] += (power[i] > threshold) & rise;
+    }
+    return SumOfLanes(bits);
+}
 
 // The offset whose categories spend just over the budget less 32 bits.
 int32_t FindOffset(int regions, int available_bits, const int32_t* power_indices) {
-    // at_least[1 + i]: regions with p >= kLowestThreshold + i; slot 0 counts
-    // those below every threshold, the last slot also those above all.
-    int32_t at_least[kThresholds + 1] = {};
-    for (int r = 0; r < regions; ++r)
-        ++at_least[std::clamp(power_indices[r] - kLowestThreshold + 1, 0, kThresholds)];
-    for (int i = kThresholds - 1; i > 0; --i) at_least[i] += at_least[i + 1];
+    int8_t held[kLanes];
+    std::fill(held, held + kLanes, INT8_MIN);
+    for (int r = 0; r < regions; ++r) held[r] = static_cast<int8_t>(std::clamp(power_indices[r], -45, 30));
+    Lanes power[kLaneVectors];
+    std::memcpy(power, held, sizeof power);
 
     int32_t offset = -32;
     for (int32_t delta = 32; delta > 0; delta >>= 1) {
         const int32_t trial = offset + delta;
-        int32_t bits = 0;
-        for (int k = 0; k < kCategories - 1; ++k)
-            bits += (ExpectedBits[k] - ExpectedBits[k + 1]) * at_least[trial - 2 * k - 1 - kLowestThreshold + 1];
-        if (bits >= available_bits - 32) offset = trial;
+        if (LayerBits(power, trial) >= available_bits - 32) offset = trial;
     }
     return offset;
 }
@@ -53,70 +96,78 @@ int32_t FindOffset(int regions, int available_bits, const int32_t* power_indices
 // region's value by 2 away from the winning end, so the finer steps take the
 // values of all their candidates in ascending order, whatever the coarser
 // steps do in between, and the coarser steps likewise in descending order.
-// Both sequences are therefore listed first, by walking the values with a
-// bit mask of the regions holding each value, and the budget then only
-// decides how many of each are taken.
+// Both sequences are therefore listed first, by walking the values, and the
+// budget then only decides how many of each are taken.
 //
-// A region's values of one kind form a run of equal parity: it enters the
-// walk at its first value and leaves at the end of the run. The finer walk
-// runs over value v = 0 ... 98 (no finer value is below 0), the coarser one
-// over u = 1 - value = 0 ... 99 (no coarser value is above 1).
-constexpr int kWalkLength = 100;
+// With x = offset - p, a region's finer values are x - 2h for its categories
+// h = c ... 1 (c its initial category), and since c is x >> 1 held to 0 ... 7
+// these are exactly the values v >= 0 with x - v one of 2, 4, ... 14, the
+// step moving the region from category (x - v) / 2. Its coarser values are
+// x - 2l for l = c ... 6: with u = 1 - value >= 0, exactly those with
+// x + 1 + u one of 2, 4, ... 14, the step moving it from (x + 1 + u) / 2 - 1.
+// The walks run over v = 0 ... 98 and u = 0 ... 99 and find the regions at
+// each value by comparing all of them at once, a byte lane each.
+//
+// Every region's x is held to -99 ... 113, beyond which no value of either
+// walk is reached, so that x - v and x + 1 + u stay within a byte; a lane
+// beyond the layer holds -128, which no walk reaches either.
+constexpr int32_t kLowestLane = -99, kHighestLane = 113;
 
-struct WalkEntry {
-    uint32_t enter;  // regions whose run starts at this value
-    uint32_t leave;  // regions whose run has ended before this value
-};
-
-// Regions at one value, lowest region first or highest first.
-int LowestRegion(uint32_t regions) { return __builtin_ctz(regions); }
-int HighestRegion(uint32_t regions) { return 31 - __builtin_clz(regions); }
-
-// One kind of step, listed: the region each step moves and the change of
-// the expected bits it makes. The walk lists all regions of a value at
-// once, so the list has room for a whole value past the 31st step.
-struct StepList {
-    int32_t region[kSteps + 32];
-    int32_t bits[kSteps + 32];
-};
-
-// Adds a run of values [first, end) of region r to a walk; the walk is
-// clear up to `top`, which is at least min(end, kWalkLength - 1).
-void AddRun(WalkEntry* walk, int r, int32_t first, int32_t end) {
-    if (first >= kWalkLength) return;
-    walk[first].enter |= 1u << r;
-    if (end < kWalkLength) walk[end].leave |= 1u << r;
+// The regions whose lane + shift, in a byte, is one of 2, 4, ... 14: that is
+// the even bytes up to 14 (no bit set but 1, 2 and 3) other than 0.
+uint32_t RegionsAt(const Lanes* lanes, int32_t shift) {
+    using Bytes = uint8_t __attribute__((vector_size(16)));  // adding with wraparound
+    Lanes hit[kLaneVectors];
+    for (int i = 0; i < kLaneVectors; ++i) {
+        const Bytes t = reinterpret_cast<Bytes>(lanes[i]) + static_cast<uint8_t>(shift);
+        hit[i] = ((t & 0xf1) == 0) & (t != 0);
+    }
+    return RegionsSet(hit);
 }
 
-// Lists the 31 steps of one kind in the order they are taken. x: offset - p
-// per region; region0_category: region 0's initial category.
-void ListSteps(const WalkEntry* walk, int top, bool finer, const int32_t* x, int32_t region0_category,
-               StepList* list) {
-    const int limit = finer ? 99 : 100;
-    // The change of the expected bits when a region of category c moves.
-    int32_t step_bits[kCategories];
-    for (int c = 0; c < kCategories; ++c) step_bits[c] = ExpectedBitsOf(finer ? c - 1 : c + 1) - ExpectedBits[c];
-    uint32_t active[2] = {0, 0};  // regions holding the even and the odd values
+// One kind of step, listed: the region each step moves, and the change of
+// the layer's expected bits over the first k steps. A value's regions are
+// listed whole, so the lists have room for one value's more.
+struct StepList {
+    int32_t region[kSteps + 32];
+    int32_t bits[kSteps + 33];
+};
+
+// Lists the 31 steps of one kind in the order they are taken. lane: x per
+// region (finer), or x + 1 per region from the highest down (coarser), so
+// that the lowest lane at a value is the one to take first; last: the last
+// value any region reaches.
+void ListSteps(const int8_t* lane, int32_t last, bool finer, StepList* list) {
+    Lanes lanes[kLaneVectors];
+    std::memcpy(lanes, lane, sizeof lanes);
+    // rise[j]: the change of the expected bits as a step at lane + shift = 2j
+    // moves its region from category j to j - 1 (finer) or j - 1 to j.
+    int32_t rise[kCategories];
+    for (int j = 1; j < kCategories; ++j) rise[j] = (ExpectedBits[j - 1] - ExpectedBits[j]) * (finer ? 1 : -1);
     int n = 0;
-    for (int v = 0; v < limit; ++v) {
-        uint32_t& regions = active[v & 1];
-        if (v <= top) regions = (regions | walk[v].enter) & ~walk[v].leave;
-        for (uint32_t left = regions; left != 0; ++n) {
-            const int r = finer ? LowestRegion(left) : HighestRegion(left);
-            left &= ~(1u << r);
-            list->region[n] = r;
-            // The category the region holds when its value is v.
-            list->bits[n] = step_bits[finer ? (x[r] - v) >> 1 : (x[r] - 1 + v) >> 1];
+    int32_t bits = 0;
+    list->bits[0] = 0;
+    for (int32_t value = 0; value <= last && n < kSteps; ++value) {
+        const int32_t shift = finer ? -value : value;
+        for (uint32_t left = RegionsAt(lanes, shift); left != 0; ++n) {
+            const int k = __builtin_ctz(left);
+            left &= left - 1;
+            list->region[n] = finer ? k : kLanes - 1 - k;
+            bits += rise[(lane[k] + shift) >> 1];
+            list->bits[n + 1] = bits;
         }
-        if (n >= kSteps || (v >= top && (active[0] | active[1]) == 0)) break;
     }
-    // When no region qualifies, region 0 takes the step.
-    int32_t category = region0_category;
+    if (n >= kSteps) return;
+    // The walk ran out: region 0 takes every remaining step, from the
+    // category its listed ones left it in.
+    const int32_t region0_x = finer ? lane[0] : lane[kLanes - 1] - 1;
+    int32_t category = std::clamp(region0_x >> 1, 0, kCategories - 1);
     for (int k = 0; k < n; ++k) category += list->region[k] == 0 ? (finer ? -1 : 1) : 0;
     for (; n < kSteps; ++n) {
         const int32_t next = finer ? category - 1 : category + 1;
         list->region[n] = 0;
-        list->bits[n] = ExpectedBitsOf(next) - ExpectedBitsOf(category);
+        bits += ExpectedBitsOf(next) - ExpectedBitsOf(category);
+        list->bits[n + 1] = bits;
         category = next;
     }
 }
@@ -129,40 +180,37 @@ void Categorize(int regions, int available_bits, const int32_t* power_indices, i
     if (regions == kBaseRegions && available_bits >= 641) available_bits = ((5 * available_bits - 3200) >> 3) + 640;
 
     const int32_t offset = FindOffset(regions, available_bits, power_indices);
-    int32_t x[kRegions], category[kRegions];
-    int32_t bits = 0;
-    int finer_top = 0, coarser_top = 0;
+    int32_t category[kRegions];
+    int8_t finer_lane[kLanes], coarser_lane[kLanes];
+    std::fill(finer_lane, finer_lane + kLanes, INT8_MIN);
+    std::fill(coarser_lane, coarser_lane + kLanes, INT8_MIN);
+    int32_t bits = 0, highest = kLowestLane, lowest = kHighestLane;
     for (int r = 0; r < regions; ++r) {
-        x[r] = offset - power_indices[r];
-        category[r] = std::clamp(x[r] >> 1, 0, kCategories - 1);
+        const int32_t x = offset - power_indices[r];
+        category[r] = std::clamp(x >> 1, 0, kCategories - 1);
         bits += ExpectedBits[category[r]];
-        // The finer run ends at value x, the coarser one at u = 15 - x.
-        if (category[r] > 0) finer_top = std::max(finer_top, x[r]);
-        if (category[r] < kCategories - 1) coarser_top = std::max(coarser_top, 15 - x[r]);
+        const int32_t held = std::clamp(x, kLowestLane, kHighestLane);
+        finer_lane[r] = static_cast<int8_t>(held);
+        coarser_lane[kLanes - 1 - r] = static_cast<int8_t>(held + 1);
+        highest = std::max(highest, held);
+        lowest = std::min(lowest, held);
     }
-    finer_top = std::min(finer_top, kWalkLength - 1);
-    coarser_top = std::min(coarser_top, kWalkLength - 1);
-    WalkEntry finer_walk[kWalkLength], coarser_walk[kWalkLength];
-    std::memset(finer_walk, 0, sizeof(WalkEntry) * (finer_top + 1));
-    std::memset(coarser_walk, 0, sizeof(WalkEntry) * (coarser_top + 1));
-    for (int r = 0; r < regions; ++r) {
-        const int32_t c = category[r];
-        if (c > 0) AddRun(finer_walk, r, x[r] - 2 * c, x[r]);
-        if (c < kCategories - 1) AddRun(coarser_walk, r, 1 - x[r] + 2 * c, 15 - x[r]);
-    }
+    // A finer value v needs x >= v + 2, a coarser one u needs x + 1 + u <= 14.
     StepList finer, coarser;
-    ListSteps(finer_walk, finer_top, true, x, category[0], &finer);
-    ListSteps(coarser_walk, coarser_top, false, x, category[0], &coarser);
+    ListSteps(finer_lane, std::min(98, highest - 2), true, &finer);
+    ListSteps(coarser_lane, std::min(99, 13 - lowest), false, &coarser);
 
-    // The high-rate set takes finer steps while both sets together stay
-    // within twice the budget, the low-rate set coarser steps otherwise.
-    int32_t high_bits = bits, low_bits = bits;
+    // Step by step, the high-rate set would take a finer step while both sets
+    // together stay within twice the budget, the low-rate set a coarser one
+    // otherwise. Finer steps only add bits and coarser ones only take bits
+    // away, so the i-th finer step is among the 31 exactly when it is taken
+    // once i - 1 finer and 31 - i coarser steps are: a condition that holds
+    // for every i up to the number taken and none above, found by halving.
     int finer_steps = 0;
-    for (int step = 0; step < kSteps; ++step) {
-        const bool take_finer = high_bits + low_bits <= 2 * available_bits;  // no branch to mispredict
-        high_bits += take_finer ? finer.bits[finer_steps] : 0;
-        low_bits += take_finer ? 0 : coarser.bits[step - finer_steps];
-        finer_steps += take_finer;
+    for (int half = 16; half > 0; half >>= 1) {
+        const int i = finer_steps + half;
+        const bool taken = (bits + finer.bits[i - 1]) + (bits + coarser.bits[kSteps - i]) <= 2 * available_bits;
+        finer_steps = taken ? i : finer_steps;
     }
     for (int k = 0; k < finer_steps; ++k) --category[finer.region[k]];
     for (int r = 0; r < regions; ++r) categories[r] = std::clamp(category[r], 0, kCategories - 1);
