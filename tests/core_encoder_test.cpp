@@ -385,8 +385,9 @@ TEST(QuantizeRegion, LongestCategoryZeroRegionTakes180BitsAndIsCutAtTheFrameEnd)
     const std::vector<int> want = ExpectedRegionBits(0, digits, signs);
     ASSERT_EQ(want.size(), 180u);
     ExpectRegionCode(x, 0, 1000, kCoreFrameBits, want);
-    // Cut inside a code, inside the signs and at a vector's end.
-    for (int end : {1000 + 7, 1000 + 17, 1000 + 36}) ExpectRegionCode(x, 0, 1000, end, want);
+    // Cut inside a code, inside the signs and at a vector's end; ending
+    // exactly with the region's last bit or one bit before it.
+    for (int end : {1000 + 7, 1000 + 17, 1000 + 36, 1000 + 179, 1000 + 180}) ExpectRegionCode(x, 0, 1000, end, want);
     // Categories of 7 and more write and count nothing.
     ExpectRegionCode(x, 7, 1000, kCoreFrameBits, {});
     ExpectRegionCode(x, 9, 1000, kCoreFrameBits, {});

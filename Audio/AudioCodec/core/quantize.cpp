@@ -51,11 +51,15 @@ int32_t VectorIndex(const int32_t* digits, int32_t base) {
     return index;
 }
 
+// Indexes the region's vectors and returns the bits they take.
 template <int kDimension>
-int SumOfVectorBits(const int32_t* digits, int32_t category) {
+int IndexVectors(int32_t category, QuantisedRegion* region) {
     int bits = 0;
-    for (int k = 0; k < kRegionSize; k += kDimension)
-        bits += VectorBits[category][VectorIndex<kDimension>(digits + k, MaxBin[category] + 1)];
+    for (int v = 0; v < kRegionSize / kDimension; ++v) {
+        const int32_t index = VectorIndex<kDimension>(region->digits + v * kDimension, MaxBin[category] + 1);
+        region->index[v] = static_cast<uint16_t>(index);
+        bits += VectorBits[category][index];
+    }
     return bits;
 }
 
@@ -91,35 +95,50 @@ uint32_t RegionMask(Int4 flags0, Int4 flags1, Int4 flags2, Int4 flags3, Int4 fla
 }
 
 template <int kDimension>
-void WriteVectors(const float* coefficients, const int32_t* digits, int32_t category, int end, BitWriter* writer) {
+void WriteVectors(const float* coefficients, const QuantisedRegion& region, int32_t category, int end,
+                  BitWriter* writer) {
     // Which digits are non-zero (each takes a sign bit) and which
     // coefficients are positive (sign bit 1), for the whole region at once.
     Int4 nonzero[5], positive[5];
     for (int g = 0; g < 5; ++g) {
-        nonzero[g] = LoadInt4(digits + 4 * g) != 0;
+        nonzero[g] = LoadInt4(region.digits + 4 * g) != 0;
         positive[g] = LoadFloat4(coefficients + 4 * g) > 0.0f;
     }
     const uint32_t nonzero_mask = RegionMask(nonzero[0], nonzero[1], nonzero[2], nonzero[3], nonzero[4]);
     const uint32_t positive_mask = RegionMask(positive[0], positive[1], positive[2], positive[3], positive[4]);
 
     const VectorCodebook& book = VectorCodebooks[category];
-    BitWriter local = *writer;  // in registers while the output is written
-    for (int k = 0; k < kRegionSize; k += kDimension) {
-        const int32_t index = VectorIndex<kDimension>(digits + k, MaxBin[category] + 1);
-        const int shift = kRegionSize - k - kDimension;
-        const uint32_t field = (1u << kDimension) - 1;
+    // Vector v's code, then its sign bits, as one field of `length` bits.
+    const auto field_of = [&](int v, int* length) {
+        const int32_t index = region.index[v];
+        const int shift = kRegionSize - (v + 1) * kDimension;
+        const uint32_t digit_bits = (1u << kDimension) - 1;
         const uint32_t signs =
-            kSignBits.bits[((nonzero_mask >> shift) & field) * 32 + ((positive_mask >> shift) & field)];
-        const int length = VectorBits[category][index];  // code and sign bits
-        // The vector's code, then its sign bits; only their leading bits
-        // if the frame ends first.
-        const uint32_t value = (static_cast<uint32_t>(book.code[index]) << (length - book.length[index])) | signs;
-        const int room = end - local.position;
-        if (length >= room) {
-            WriteBits(&local, value >> (length - room), room);
-            break;
+            kSignBits.bits[((nonzero_mask >> shift) & digit_bits) * 32 + ((positive_mask >> shift) & digit_bits)];
+        *length = VectorBits[category][index];  // code and sign bits
+        return (static_cast<uint32_t>(book.code[index]) << (*length - book.length[index])) | signs;
+    };
+    constexpr int kVectors = kRegionSize / kDimension;
+    BitWriter local = *writer;  // in registers while the output is written
+    if (region.bits < end - local.position) {
+        // The whole region fits before the end: no vector needs a check.
+        for (int v = 0; v < kVectors; ++v) {
+            int length;
+            const uint32_t value = field_of(v, &length);
+            WriteBits(&local, value, length);
         }
-        WriteBits(&local, value, length);
+    } else {
+        // Only the leading bits of the vector the end falls in.
+        for (int v = 0; v < kVectors; ++v) {
+            int length;
+            const uint32_t value = field_of(v, &length);
+            const int room = end - local.position;
+            if (length >= room) {
+                WriteBits(&local, value >> (length - room), room);
+                break;
+            }
+            WriteBits(&local, value, length);
+        }
     }
     *writer = local;
 }
@@ -130,19 +149,20 @@ int QuantizeRegion(const float* coefficients, int32_t table_power, int32_t categ
     if (category >= kNoBitsCategory) return 0;
     RegionDigits(coefficients, table_power, category, region->digits);
     switch (VectorDimension[category]) {
-        case 2: return SumOfVectorBits<2>(region->digits, category);
-        case 4: return SumOfVectorBits<4>(region->digits, category);
-        default: return SumOfVectorBits<5>(region->digits, category);
+        case 2: region->bits = IndexVectors<2>(category, region); break;
+        case 4: region->bits = IndexVectors<4>(category, region); break;
+        default: region->bits = IndexVectors<5>(category, region); break;
     }
+    return region->bits;
 }
 
 void WriteRegion(const float* coefficients, const QuantisedRegion& region, int32_t category, int end,
                  BitWriter* writer) {
     switch (category < kNoBitsCategory ? VectorDimension[category] : 0) {
         case 0: return;
-        case 2: return WriteVectors<2>(coefficients, region.digits, category, end, writer);
-        case 4: return WriteVectors<4>(coefficients, region.digits, category, end, writer);
-        default: return WriteVectors<5>(coefficients, region.digits, category, end, writer);
+        case 2: return WriteVectors<2>(coefficients, region, category, end, writer);
+        case 4: return WriteVectors<4>(coefficients, region, category, end, writer);
+        default: return WriteVectors<5>(coefficients, region, category, end, writer);
     }
 }
 

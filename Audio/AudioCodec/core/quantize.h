@@ -5,9 +5,13 @@
 #include "core/bit_writer.h"
 #include "core/core_tables.h"
 
-// A region's quantiser digits, each held to its category's max bin.
+// A region as its last quantisation left it: the digits, each held to the
+// category's max bin, the vector indices they make (in vector order, as many
+// as the category has vectors) and the bits they take when coded.
 struct QuantisedRegion {
     int32_t digits[kRegionSize];
+    uint16_t index[kRegionSize / 2];
+    int32_t bits;
 };
 
 // Quantises the 20 coefficients of a region whose power index plus 24 is
@@ -15,7 +19,8 @@ struct QuantisedRegion {
 // (codes and sign bits). A category of 7 or more spends none.
 int QuantizeRegion(const float* coefficients, int32_t table_power, int32_t category, QuantisedRegion* region);
 
-// Writes the region's coded vectors, each its code then its sign bits (none
+// Writes the coded vectors of a region as QuantizeRegion left it at this
+// category, each its code then its sign bits (none
 // from category 7 on), stopping at bit `end` of the frame, in the middle
 // of a vector if need be.
 void WriteRegion(const float* coefficients, const QuantisedRegion& region, int32_t category, int end,
