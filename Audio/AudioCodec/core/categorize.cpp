@@ -56,37 +56,52 @@ int32_t SumOfLanes(const Lanes* lanes) {
 
 // The offset search tries offsets -31 ... 31. A region's category at
 // offset t is (t - p) >> 1 held to 0 ... 7, so it is at most k exactly when
-// p > t - 2k - 2; and as a category falls from 7 to 0 its expected bits rise
+// p + 2k + 2 > t; and as a category falls from 7 to 0 its expected bits rise
 // by ExpectedBits[k] - ExpectedBits[k + 1] for k = 6, 5, ... 0. The expected
 // bits of a region at offset t are therefore the sum of the rises whose k
 // passes that test, at most 52, which fits a byte lane. Power indices are
-// held to -45 ... 30 in their lanes: at every trial offset, those below have
-// category 7 and those above category 0 as well. Lanes beyond the layer hold
-// -128, which passes no test.
-int32_t LayerBits(const Lanes* power, int32_t trial) {
+// held to -46 ... 30 in their lanes: at every offset from -32 up, those below
+// have category 7 and those above category 0 as well. Lanes beyond the layer
+// hold -128, which passes no test.
+constexpr int kRises = kCategories - 1;
+
+struct OffsetTests {
+    Lanes raised[kRises][kLaneVectors];  // p + 2k + 2
+    Lanes rise[kRises];
+};
+
+int32_t LayerBits(const OffsetTests& tests, int32_t trial) {
+    const Lanes offset = Lanes{} + static_cast<int8_t>(trial);
     Lanes bits[kLaneVectors] = {};
-    for (int k = 0; k < kCategories - 1; ++k) {
-        const Lanes threshold = Lanes{} + static_cast<int8_t>(trial - 2 * k - 2);
-        const Lanes rise = Lanes{} + static_cast<int8_t>(ExpectedBits[k] - ExpectedBits[k + 1]);
-        for (int i = 0; i < kLaneVectors; ++i) bits[i] += (power[i] > threshold) & rise;
-    }
+    for (int k = 0; k < kRises; ++k)
+        for (int i = 0; i < kLaneVectors; ++i) bits[i] += (tests.raised[k][i] > offset) & tests.rise[k];
     return SumOfLanes(bits);
 }
 
-// The offset whose categories spend just over the budget less 32 bits.
-int32_t FindOffset(int regions, int available_bits, const int32_t* power_indices) {
+// The offset whose categories spend just over the budget less 32 bits, and
+// the expected bits of its categories.
+struct Offset {
+    int32_t offset, bits;
+};
+
+Offset FindOffset(int regions, int available_bits, const int32_t* power_indices) {
     int8_t held[kLanes];
     std::fill(held, held + kLanes, INT8_MIN);
-    for (int r = 0; r < regions; ++r) held[r] = static_cast<int8_t>(std::clamp(power_indices[r], -45, 30));
+    for (int r = 0; r < regions; ++r) held[r] = static_cast<int8_t>(std::clamp(power_indices[r], -46, 30));
     Lanes power[kLaneVectors];
     std::memcpy(power, held, sizeof power);
+    OffsetTests tests;
+    for (int k = 0; k < kRises; ++k) {
+        for (int i = 0; i < kLaneVectors; ++i) tests.raised[k][i] = power[i] + static_cast<int8_t>(2 * k + 2);
+        tests.rise[k] = Lanes{} + static_cast<int8_t>(ExpectedBits[k] - ExpectedBits[k + 1]);
+    }
 
     int32_t offset = -32;
     for (int32_t delta = 32; delta > 0; delta >>= 1) {
         const int32_t trial = offset + delta;
-        if (LayerBits(power, trial) >= available_bits - 32) offset = trial;
+        if (LayerBits(tests, trial) >= available_bits - 32) offset = trial;
     }
-    return offset;
+    return {offset, LayerBits(tests, offset)};
 }
 
 // A balancing step moves the region whose value offset - p - 2 * category
@@ -179,16 +194,14 @@ void Categorize(int regions, int available_bits, const int32_t* power_indices, i
     // Only five eighths of the base bits above 640 count.
     if (regions == kBaseRegions && available_bits >= 641) available_bits = ((5 * available_bits - 3200) >> 3) + 640;
 
-    const int32_t offset = FindOffset(regions, available_bits, power_indices);
-    int32_t category[kRegions];
+    const auto [offset, bits] = FindOffset(regions, available_bits, power_indices);
     int8_t finer_lane[kLanes], coarser_lane[kLanes];
     std::fill(finer_lane, finer_lane + kLanes, INT8_MIN);
     std::fill(coarser_lane, coarser_lane + kLanes, INT8_MIN);
-    int32_t bits = 0, highest = kLowestLane, lowest = kHighestLane;
+    int32_t highest = kLowestLane, lowest = kHighestLane;
     for (int r = 0; r < regions; ++r) {
         const int32_t x = offset - power_indices[r];
-        category[r] = std::clamp(x >> 1, 0, kCategories - 1);
-        bits += ExpectedBits[category[r]];
+        categories[r] = std::clamp(x >> 1, 0, kCategories - 1);
         const int32_t held = std::clamp(x, kLowestLane, kHighestLane);
         finer_lane[r] = static_cast<int8_t>(held);
         coarser_lane[kLanes - 1 - r] = static_cast<int8_t>(held + 1);
@@ -212,8 +225,10 @@ void Categorize(int regions, int available_bits, const int32_t* power_indices, i
         const bool taken = (bits + finer.bits[i - 1]) + (bits + coarser.bits[kSteps - i]) <= 2 * available_bits;
         finer_steps = taken ? i : finer_steps;
     }
-    for (int k = 0; k < finer_steps; ++k) --category[finer.region[k]];
-    for (int r = 0; r < regions; ++r) categories[r] = std::clamp(category[r], 0, kCategories - 1);
+    for (int k = 0; k < finer_steps; ++k) --categories[finer.region[k]];
+    // Listed steps only move regions above category 0; only region 0, taking
+    // the steps left when the walk runs out, may have fallen below.
+    categories[0] = std::max(categories[0], 0);
     // Raising the list's regions in order first undoes the finer steps,
     // latest first, then takes the coarser steps in order.
     std::reverse_copy(finer.region, finer.region + finer_steps, balance_list);
