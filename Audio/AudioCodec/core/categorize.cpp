@@ -140,12 +140,29 @@ uint32_t RegionsAt(const Lanes* lanes, int32_t shift) {
     return RegionsSet(hit);
 }
 
+// The set bits of a byte: their positions, lowest first, in the leading
+// bytes of a row of eight (the rest 0), and their count.
+struct BitPositions {
+    uint8_t position[256][8];
+    uint8_t count[256];
+};
+
+constexpr BitPositions MakeBitPositions() {
+    BitPositions table{};
+    for (int byte = 0; byte < 256; ++byte)
+        for (int bit = 0; bit < 8; ++bit)
+            if (byte >> bit & 1) table.position[byte][table.count[byte]++] = static_cast<uint8_t>(bit);
+    return table;
+}
+
+constexpr BitPositions kBitPositions = MakeBitPositions();
+constexpr uint64_t kEveryByte = 0x0101010101010101u;  // a 1 in every byte
+
 // One kind of step, listed: the region each step moves, and the change of
-// the layer's expected bits over the first k steps. A value's regions are
-// listed whole, so the lists have room for one value's more.
+// the layer's expected bits over the first k steps.
 struct StepList {
-    int32_t region[kSteps + 32];
-    int32_t bits[kSteps + 33];
+    int32_t region[kSteps];
+    int32_t bits[kSteps + 1];
 };
 
 // Lists the 31 steps of one kind in the order they are taken. lane: x per
@@ -155,22 +172,38 @@ struct StepList {
 void ListSteps(const int8_t* lane, int32_t last, bool finer, StepList* list) {
     Lanes lanes[kLaneVectors];
     std::memcpy(lanes, lane, sizeof lanes);
+    // First the lanes of the steps and their values, in order: each value's
+    // lanes eight at a time, a whole row of eight stored and the count kept,
+    // so no branch depends on how many lanes a value holds. A value's lanes
+    // are listed whole, and a row may be stored past them.
+    uint8_t step_lane[kSteps + kLanes + 8], step_value[kSteps + kLanes + 8];
+    int n = 0;
+    for (int32_t value = 0; value <= last && n < kSteps; ++value) {
+        const uint32_t at = RegionsAt(lanes, finer ? -value : value);
+        const uint64_t values = kEveryByte * static_cast<uint8_t>(value);
+        for (int i = 0; i < kLanes / 8; ++i) {
+            const uint32_t byte = at >> (8 * i) & 0xff;
+            // Each position plus 8i: no byte carries into the next.
+            uint64_t row;
+            std::memcpy(&row, kBitPositions.position[byte], 8);
+            row += kEveryByte * static_cast<uint8_t>(8 * i);
+            std::memcpy(step_lane + n, &row, 8);
+            std::memcpy(step_value + n, &values, 8);
+            n += kBitPositions.count[byte];
+        }
+    }
     // rise[j]: the change of the expected bits as a step at lane + shift = 2j
     // moves its region from category j to j - 1 (finer) or j - 1 to j.
     int32_t rise[kCategories];
     for (int j = 1; j < kCategories; ++j) rise[j] = (ExpectedBits[j - 1] - ExpectedBits[j]) * (finer ? 1 : -1);
-    int n = 0;
     int32_t bits = 0;
     list->bits[0] = 0;
-    for (int32_t value = 0; value <= last && n < kSteps; ++value) {
-        const int32_t shift = finer ? -value : value;
-        for (uint32_t left = RegionsAt(lanes, shift); left != 0; ++n) {
-            const int k = __builtin_ctz(left);
-            left &= left - 1;
-            list->region[n] = finer ? k : kLanes - 1 - k;
-            bits += rise[(lane[k] + shift) >> 1];
-            list->bits[n + 1] = bits;
-        }
+    const int listed = std::min(n, kSteps);
+    for (int k = 0; k < listed; ++k) {
+        const int at = step_lane[k];
+        list->region[k] = finer ? at : kLanes - 1 - at;
+        bits += rise[(lane[at] + (finer ? -step_value[k] : step_value[k])) >> 1];
+        list->bits[k + 1] = bits;
     }
     if (n >= kSteps) return;
     // The walk ran out: region 0 takes every remaining step, from the
