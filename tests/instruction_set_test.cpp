@@ -120,24 +120,23 @@ TEST_P(InstructionSets, StereoBandPowerKernelsAgree) {
 
 // Full-scale noise through both filters, laid out as the decimator lays out
 // its history: factor phases of stride entries, then zeros as far as the
-// widest set's group of 64 outputs reads. Whole frames of 160 outputs, and a
-// count that ends inside a group.
+// largest group of outputs reads. Whole frames of 160 outputs, and counts
+// that end inside a first or a later group.
 TEST_P(InstructionSets, DecimatorKernelsAgree) {
     struct Filter {
         const float* taps;
         int32_t count;
         int32_t factor;
     };
-    constexpr int32_t kGroup = 64;
     const std::vector<int16_t> noise = test_signals::Noise(2, 12000.0);
     for (const Filter& f : {Filter{kDecimatorTaps48k.data(), 96, 6}, Filter{kDecimatorTaps32k.data(), 64, 4}}) {
-        for (int32_t outputs : {160, 37}) {
+        for (int32_t outputs : {160, 100, 37}) {
             const int32_t samples = f.count + outputs * f.factor;
             const int32_t stride = (samples + f.factor - 1) / f.factor;
-            std::vector<double> phases(static_cast<size_t>(f.factor * stride + kGroup), 0.0);
+            std::vector<double> phases(static_cast<size_t>(f.factor * stride + kDecimatorMaxGroup), 0.0);
             for (int32_t n = 0; n < samples; ++n)
                 phases[static_cast<size_t>(n % f.factor * stride + n / f.factor)] = noise[static_cast<size_t>(n)];
-            std::vector<float> a(static_cast<size_t>(outputs + kGroup)), b(a.size());
+            std::vector<float> a(static_cast<size_t>(outputs + kDecimatorMaxGroup)), b(a.size());
             baseline_kernels::DecimatorFilter(phases.data(), stride, f.taps, f.count, f.factor, outputs, a.data());
             DREMKO_KERNEL(DecimatorFilter, phases.data(), stride, f.taps, f.count, f.factor, outputs, b.data());
             a.resize(static_cast<size_t>(outputs));

@@ -6,6 +6,11 @@
 
 #include "simd/instruction_set.h"
 
+// The most outputs the decimator's filter kernel sums at once, in any set:
+// its callers pad the phases with that many zeros and the sums by as many
+// entries.
+constexpr int32_t kDecimatorMaxGroup = 80;
+
 namespace baseline_kernels {
 #include "simd/kernel_list.inc"
 }  // namespace baseline_kernels

@@ -33,6 +33,7 @@
 
 #define KERNEL_SET avx2_kernels
 #define KERNEL_SUM_LANES 4
+#define KERNEL_SUM_REGISTERS 8
 #include "simd/kernel_bodies.inc"
 
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__clang__)

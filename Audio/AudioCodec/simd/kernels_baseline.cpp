@@ -11,5 +11,6 @@
 
 #define KERNEL_SET baseline_kernels
 #define KERNEL_SUM_LANES 2
+#define KERNEL_SUM_REGISTERS 8
 #define KERNEL_WIDEN_SUMS(v) __builtin_convertvector((v), Doubles)
 #include "simd/kernel_bodies.inc"

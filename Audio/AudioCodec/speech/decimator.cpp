@@ -38,10 +38,6 @@ constexpr std::array<float, 32> kHalf32k = {
 constexpr int kClearedInput = 1280;
 constexpr int kMaxFactor = 6;
 
-// The largest group of outputs the filter kernel sums at once (eight
-// registers of eight double lanes, with AVX-512); the history is padded with
-// zeros that far.
-constexpr int32_t kMaxGroup = 64;
 
 // Entry m of phase p is sample m * Factor + p, widened to double; zeros pad
 // each phase to the stride. A row of Factor samples at a time, the factor a
@@ -89,15 +85,15 @@ void Decimator_Process(DecimatorState* state, const int16_t* input, int32_t coun
     // Each phase is padded with zeros, and zeros follow the last one, so
     // that the sums past the last output of a group read defined values;
     // those sums are never used.
-    double phases[kDecimatorHistory + kMaxFactor + kMaxGroup];
+    double phases[kDecimatorHistory + kMaxFactor + kDecimatorMaxGroup];
     if (factor == 4)
         SplitPhases<4>(h, samples, stride, phases);
     else
         SplitPhases<6>(h, samples, stride, phases);
-    for (int32_t m = factor * stride; m < factor * stride + kMaxGroup; ++m) phases[m] = 0.0;
+    for (int32_t m = factor * stride; m < factor * stride + kDecimatorMaxGroup; ++m) phases[m] = 0.0;
 
     const int32_t outputs = count / factor;
-    float sums[kDecimatorHistory / 4 + kMaxGroup];
+    float sums[kDecimatorHistory / 4 + kDecimatorMaxGroup];
     DREMKO_KERNEL(DecimatorFilter, phases, stride, c, taps, factor, outputs, sums);
     // No saturation: a result beyond the 16-bit range keeps its low 16 bits.
     for (int32_t j = 0; j < outputs; ++j) output[j] = static_cast<int16_t>(static_cast<int32_t>(sums[j]));
