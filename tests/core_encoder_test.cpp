@@ -414,7 +414,12 @@ TEST(QuantizeLayer, RateControlFitsTheBudgetWithTheLeastCoarsening) {
                 const int bits = QuantizeRegion(x + r * kRegionSize, table_power[r], categories[r], &q);
                 total += bits;
                 // Each region is left quantised at its final category.
-                if (bits > 0) EXPECT_EQ(0, std::memcmp(q.digits, quantised[r].digits, sizeof q.digits)) << r;
+                if (bits > 0) {
+                    const int vectors = VectorsPerRegion[categories[r]];
+                    EXPECT_TRUE(std::equal(q.index, q.index + vectors, quantised[r].index)) << r;
+                    EXPECT_EQ(q.nonzero, quantised[r].nonzero) << r;
+                    EXPECT_EQ(bits, quantised[r].bits) << r;
+                }
             }
             if (c < 31) EXPECT_LE(total, budget) << "frame " << f << " budget " << budget;
             // Below the budget only if one control value less would not have fitted.

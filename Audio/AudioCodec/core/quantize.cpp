@@ -6,6 +6,10 @@
 
 #include "simd/lanes.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr int kNoBitsCategory = 7;
@@ -25,47 +29,142 @@ Int4 TruncatedDigits(Float4 x, Float4 scale, Float4 dead_zone) {
         wide * __builtin_convertvector(scale, Double4) + __builtin_convertvector(dead_zone, Double4), Int4);
 }
 
+constexpr int kGroups = kRegionSize / 4;  // a region's coefficients in groups of four lanes
+
 // Quantiser digits of a region's 20 coefficients, each held to the
 // category's max bin (a clamped digit is still non-zero, so it still takes
 // its sign bit).
-void RegionDigits(const float* coefficients, int32_t table_power, int32_t category, int32_t* digits) {
+void RegionDigits(const float* coefficients, int32_t table_power, int32_t category, Int4* digits) {
     const Float4 scale = Float4{} + static_cast<float>(static_cast<double>(InverseStandardDeviation[table_power]) *
                                                        StepSizeInverse[category]);
     const Float4 dead_zone = Float4{} + DeadZone[category];
     const Int4 max_bin = Int4{} + MaxBin[category];
-    for (int i = 0; i < kRegionSize; i += 4) {
-        const Int4 d = TruncatedDigits(LoadFloat4(coefficients + i), scale, dead_zone);
-        const Int4 held = d < max_bin ? d : max_bin;
-        std::memcpy(digits + i, &held, sizeof held);
+    for (int g = 0; g < kGroups; ++g) {
+        const Int4 d = TruncatedDigits(LoadFloat4(coefficients + 4 * g), scale, dead_zone);
+        digits[g] = d < max_bin ? d : max_bin;
     }
 }
 
-// The vector loops below take the dimension as a constant, so that each
-// category's loop is laid out in full.
+#if defined(__SSE2__)
+// A region's 20 lanes of small whole numbers narrowed (saturating, so zero
+// and non-zero stay apart) to 16-bit lanes: lanes 0 ... 7, 8 ... 15, and
+// 16 ... 19 followed by zeros.
+struct NarrowRegion {
+    __m128i part[3];
+};
 
-// The index of a vector of kDimension digits in base max bin + 1.
-template <int kDimension>
-int32_t VectorIndex(const int32_t* digits, int32_t base) {
-    int32_t index = 0;
-    for (int i = 0; i < kDimension; ++i) index = index * base + digits[i];
-    return index;
+NarrowRegion Narrow(const Int4* lanes) {
+    const auto pack = [](Int4 a, Int4 b) {
+        return _mm_packs_epi32(reinterpret_cast<__m128i>(a), reinterpret_cast<__m128i>(b));
+    };
+    return {{pack(lanes[0], lanes[1]), pack(lanes[2], lanes[3]), pack(lanes[4], Int4{})}};
 }
 
-// Indexes the region's vectors and returns the bits they take.
+// Bit i of the result is set where lane i is non-zero.
+uint32_t NonzeroMask(const NarrowRegion& narrow) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i low = _mm_packs_epi16(narrow.part[0], narrow.part[1]);
+    const __m128i high = _mm_packs_epi16(narrow.part[2], zero);
+    const uint32_t zeros = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(low, zero))) |
+                           static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(high, zero))) << 16;
+    return ~zeros & ((1u << kRegionSize) - 1);
+}
+
+// The index of every vector of kDimension digits, in base max bin + 1,
+// from the narrowed digits. Pairs and fours of digits lie within a 16-bit
+// part and are weighted and summed there by multiply-adds. Vectors of five
+// (base 2 or 3) straddle parts: their weighted digits (at most 162) are
+// narrowed to bytes and summed five at a time by sums of absolute
+// differences from zero over masked bytes.
 template <int kDimension>
-int IndexVectors(int32_t category, QuantisedRegion* region) {
+void VectorIndices(const NarrowRegion& digits, int32_t base, int32_t* index) {
+    const int16_t b = static_cast<int16_t>(base), b2 = static_cast<int16_t>(b * b),
+                  b3 = static_cast<int16_t>(b2 * b), b4 = static_cast<int16_t>(b3 * b);
+    if constexpr (kDimension == 2) {
+        const __m128i weights = _mm_setr_epi16(b, 1, b, 1, b, 1, b, 1);
+        __m128i sums[3];
+        for (int k = 0; k < 3; ++k) sums[k] = _mm_madd_epi16(digits.part[k], weights);
+        std::memcpy(index, sums, 10 * sizeof *index);
+    } else if constexpr (kDimension == 4) {
+        const __m128i weights = _mm_setr_epi16(b3, b2, b, 1, b3, b2, b, 1);
+        // The two halves of vectors 0 and 1, of 2 and 3, and of 4.
+        const Int4 low = reinterpret_cast<Int4>(_mm_madd_epi16(digits.part[0], weights));
+        const Int4 high = reinterpret_cast<Int4>(_mm_madd_epi16(digits.part[1], weights));
+        const Int4 last = reinterpret_cast<Int4>(_mm_madd_epi16(digits.part[2], weights));
+        const Int4 first_four =
+            __builtin_shufflevector(low, high, 0, 2, 4, 6) + __builtin_shufflevector(low, high, 1, 3, 5, 7);
+        std::memcpy(index, &first_four, sizeof first_four);
+        index[4] = last[0] + last[1];
+    } else {
+        static_assert(kDimension == 5, "vectors of 2, 4 or 5 digits");
+        // Digits 0 ... 15 and 16 ... 19, each times its place's weight, as bytes.
+        const __m128i low = _mm_packus_epi16(_mm_mullo_epi16(digits.part[0], _mm_setr_epi16(b4, b3, b2, b, 1, b4, b3, b2)),
+                                             _mm_mullo_epi16(digits.part[1], _mm_setr_epi16(b, 1, b4, b3, b2, b, 1, b4)));
+        const __m128i high = _mm_packus_epi16(
+            _mm_mullo_epi16(digits.part[2], _mm_setr_epi16(b3, b2, b, 1, 0, 0, 0, 0)), _mm_setzero_si128());
+        // Each sum covers the selected bytes of one half of the 16.
+        const auto sums = [](__m128i bytes, __m128i select) {
+            return _mm_sad_epu8(_mm_and_si128(bytes, select), _mm_setzero_si128());
+        };
+        const auto bytes_from = [](int first, int last) {  // a mask of bytes first ... last
+            alignas(16) uint8_t mask[16] = {};
+            for (int i = first; i <= last; ++i) mask[i] = 0xff;
+            return _mm_load_si128(reinterpret_cast<const __m128i*>(mask));
+        };
+        const __m128i first_and_third = sums(low, _mm_or_si128(bytes_from(0, 4), bytes_from(10, 14)));
+        const __m128i second = sums(low, bytes_from(5, 9));
+        const __m128i fourth_start = sums(low, bytes_from(15, 15));
+        const __m128i fourth_end = _mm_sad_epu8(high, _mm_setzero_si128());
+        index[0] = _mm_extract_epi16(first_and_third, 0);
+        index[1] = _mm_extract_epi16(second, 0) + _mm_extract_epi16(second, 4);
+        index[2] = _mm_extract_epi16(first_and_third, 4);
+        index[3] = _mm_extract_epi16(fourth_start, 4) + _mm_extract_epi16(fourth_end, 0);
+    }
+}
+#endif
+
+// Bit i of the result is set where lane i of the region's 20 is non-zero.
+uint32_t RegionMask(const Int4* lanes) {
+#if defined(__SSE2__)
+    return NonzeroMask(Narrow(lanes));
+#else
+    uint32_t mask = 0;
+    for (int i = 0; i < kRegionSize; ++i) mask |= static_cast<uint32_t>(lanes[i / 4][i % 4] != 0) << i;
+    return mask;
+#endif
+}
+
+// Indexes the region's vectors, notes which digits are non-zero, and
+// returns the bits the vectors take. The dimension is a constant, so each
+// category's work is laid out in full.
+template <int kDimension>
+int CodeVectors(const Int4* digits, int32_t category, QuantisedRegion* region) {
+    constexpr int kVectors = kRegionSize / kDimension;
+    int32_t index[kVectors];
+#if defined(__SSE2__)
+    const NarrowRegion narrow = Narrow(digits);
+    VectorIndices<kDimension>(narrow, MaxBin[category] + 1, index);
+    region->nonzero = NonzeroMask(narrow);
+#else
+    for (int v = 0; v < kVectors; ++v) {
+        index[v] = 0;
+        for (int i = v * kDimension; i < (v + 1) * kDimension; ++i)
+            index[v] = index[v] * (MaxBin[category] + 1) + digits[i / 4][i % 4];
+    }
+    region->nonzero = RegionMask(digits);
+#endif
     int bits = 0;
-    for (int v = 0; v < kRegionSize / kDimension; ++v) {
-        const int32_t index = VectorIndex<kDimension>(region->digits + v * kDimension, MaxBin[category] + 1);
-        region->index[v] = static_cast<uint16_t>(index);
-        bits += VectorBits[category][index];
+    for (int v = 0; v < kVectors; ++v) {
+        region->index[v] = static_cast<uint16_t>(index[v]);
+        bits += VectorBits[category][index[v]];
     }
     return bits;
 }
 
-// A vector's sign bits from two masks of its digits (first digit most
+// A vector's sign bits from two masks of its digits (first digit least
 // significant, at most 5): the bits of `positive` where `nonzero` is set,
-// in order. Indexed by nonzero * 32 + positive.
+// the first digit's sign first (most significant). Indexed by
+// nonzero * 32 + positive.
 struct SignBitTable {
     uint8_t bits[32 * 32];
 };
@@ -75,7 +174,7 @@ constexpr SignBitTable MakeSignBitTable() {
     for (int nonzero = 0; nonzero < 32; ++nonzero) {
         for (int positive = 0; positive < 32; ++positive) {
             int bits = 0;
-            for (int b = 4; b >= 0; --b)
+            for (int b = 0; b < 5; ++b)
                 if ((nonzero >> b) & 1) bits = (bits << 1) | ((positive >> b) & 1);
             table.bits[nonzero * 32 + positive] = static_cast<uint8_t>(bits);
         }
@@ -85,36 +184,22 @@ constexpr SignBitTable MakeSignBitTable() {
 
 constexpr SignBitTable kSignBits = MakeSignBitTable();
 
-// Bit 19 - i of the result is set where coefficient i's flag is: the
-// region's first coefficient is the most significant.
-uint32_t RegionMask(Int4 flags0, Int4 flags1, Int4 flags2, Int4 flags3, Int4 flags4) {
-    const Int4 weight = {8, 4, 2, 1};
-    const Int4 bits = (flags0 & (weight << 16)) | (flags1 & (weight << 12)) | (flags2 & (weight << 8)) |
-                      (flags3 & (weight << 4)) | (flags4 & weight);
-    return static_cast<uint32_t>(bits[0] | bits[1] | bits[2] | bits[3]);
-}
-
 template <int kDimension>
 void WriteVectors(const float* coefficients, const QuantisedRegion& region, int32_t category, int end,
                   BitWriter* writer) {
-    // Which digits are non-zero (each takes a sign bit) and which
-    // coefficients are positive (sign bit 1), for the whole region at once.
-    Int4 nonzero[5], positive[5];
-    for (int g = 0; g < 5; ++g) {
-        nonzero[g] = LoadInt4(region.digits + 4 * g) != 0;
-        positive[g] = LoadFloat4(coefficients + 4 * g) > 0.0f;
-    }
-    const uint32_t nonzero_mask = RegionMask(nonzero[0], nonzero[1], nonzero[2], nonzero[3], nonzero[4]);
-    const uint32_t positive_mask = RegionMask(positive[0], positive[1], positive[2], positive[3], positive[4]);
+    // Which coefficients are positive (sign bit 1), for the whole region at once.
+    Int4 positive[kGroups];
+    for (int g = 0; g < kGroups; ++g) positive[g] = LoadFloat4(coefficients + 4 * g) > 0.0f;
+    const uint32_t positive_mask = RegionMask(positive);
 
     const VectorCodebook& book = VectorCodebooks[category];
     // Vector v's code, then its sign bits, as one field of `length` bits.
     const auto field_of = [&](int v, int* length) {
         const int32_t index = region.index[v];
-        const int shift = kRegionSize - (v + 1) * kDimension;
+        const int shift = v * kDimension;
         const uint32_t digit_bits = (1u << kDimension) - 1;
         const uint32_t signs =
-            kSignBits.bits[((nonzero_mask >> shift) & digit_bits) * 32 + ((positive_mask >> shift) & digit_bits)];
+            kSignBits.bits[((region.nonzero >> shift) & digit_bits) * 32 + ((positive_mask >> shift) & digit_bits)];
         *length = VectorBits[category][index];  // code and sign bits
         return (static_cast<uint32_t>(book.code[index]) << (*length - book.length[index])) | signs;
     };
@@ -147,11 +232,12 @@ void WriteVectors(const float* coefficients, const QuantisedRegion& region, int3
 
 int QuantizeRegion(const float* coefficients, int32_t table_power, int32_t category, QuantisedRegion* region) {
     if (category >= kNoBitsCategory) return 0;
-    RegionDigits(coefficients, table_power, category, region->digits);
+    Int4 digits[kGroups];
+    RegionDigits(coefficients, table_power, category, digits);
     switch (VectorDimension[category]) {
-        case 2: region->bits = IndexVectors<2>(category, region); break;
-        case 4: region->bits = IndexVectors<4>(category, region); break;
-        default: region->bits = IndexVectors<5>(category, region); break;
+        case 2: region->bits = CodeVectors<2>(digits, category, region); break;
+        case 4: region->bits = CodeVectors<4>(digits, category, region); break;
+        default: region->bits = CodeVectors<5>(digits, category, region); break;
     }
     return region->bits;
 }

@@ -5,12 +5,13 @@
 #include "core/bit_writer.h"
 #include "core/core_tables.h"
 
-// A region as its last quantisation left it: the digits, each held to the
-// category's max bin, the vector indices they make (in vector order, as many
-// as the category has vectors) and the bits they take when coded.
+// A region as its last quantisation left it: the index of each vector (in
+// vector order, as many as the category has vectors), which digits are
+// non-zero (bit i for coefficient i; digits are held to the category's max
+// bin) and the bits the coded vectors take.
 struct QuantisedRegion {
-    int32_t digits[kRegionSize];
     uint16_t index[kRegionSize / 2];
+    uint32_t nonzero;
     int32_t bits;
 };
 
@@ -20,9 +21,8 @@ struct QuantisedRegion {
 int QuantizeRegion(const float* coefficients, int32_t table_power, int32_t category, QuantisedRegion* region);
 
 // Writes the coded vectors of a region as QuantizeRegion left it at this
-// category, each its code then its sign bits (none
-// from category 7 on), stopping at bit `end` of the frame, in the middle
-// of a vector if need be.
+// category, each its code then its sign bits (none from category 7 on),
+// stopping at bit `end` of the frame, in the middle of a vector if need be.
 void WriteRegion(const float* coefficients, const QuantisedRegion& region, int32_t category, int end,
                  BitWriter* writer);
 
