@@ -3,8 +3,10 @@
 // Only the decimator's running sums use 512-bit registers, eight double lanes
 // each (KERNEL_SUM_LANES); everything else keeps the four-lane helpers, and
 // GCC is told to prefer 256-bit vectors wherever it vectorises on its own,
-// since some processors lower their clock while 512-bit work runs. As in
-// simd/kernels_avx2.cpp, everything with outside linkage is included first.
+// since some processors lower their clock while 512-bit work runs (Clang's
+// target attribute has no such option: its builds may widen other loops).
+// As in simd/kernels_avx2.cpp, everything with outside linkage is included
+// first.
 #include <immintrin.h>
 
 #include <cstdint>
