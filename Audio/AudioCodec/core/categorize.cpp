@@ -41,17 +41,15 @@ uint32_t RegionsSet(const Lanes* set) {
 }
 
 // The sum of all lanes, each taken as 0 ... 255.
-int32_t SumOfLanes(const Lanes* lanes) {
-    int32_t sum = 0;
-    for (int i = 0; i < kLaneVectors; ++i) {
+int32_t SumOfLanes(Lanes lanes) {
 #if defined(__SSE2__)
-        const __m128i sums = _mm_sad_epu8(reinterpret_cast<__m128i>(lanes[i]), _mm_setzero_si128());
-        sum += _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
+    const __m128i sums = _mm_sad_epu8(reinterpret_cast<__m128i>(lanes), _mm_setzero_si128());
+    return _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
 #else
-        for (int k = 0; k < 16; ++k) sum += static_cast<uint8_t>(lanes[i][k]);
-#endif
-    }
+    int32_t sum = 0;
+    for (int k = 0; k < 16; ++k) sum += static_cast<uint8_t>(lanes[k]);
     return sum;
+#endif
 }
 
 // The offset search tries offsets -31 ... 31. A region's category at
@@ -70,11 +68,13 @@ struct OffsetTests {
     Lanes rise[kRises];
 };
 
+// The lanes of all regions are summed into one, at most 2 x 52 = 104 per
+// lane.
 int32_t LayerBits(const OffsetTests& tests, int32_t trial) {
     const Lanes offset = Lanes{} + static_cast<int8_t>(trial);
-    Lanes bits[kLaneVectors] = {};
+    Lanes bits = {};
     for (int k = 0; k < kRises; ++k)
-        for (int i = 0; i < kLaneVectors; ++i) bits[i] += (tests.raised[k][i] > offset) & tests.rise[k];
+        for (int i = 0; i < kLaneVectors; ++i) bits += (tests.raised[k][i] > offset) & tests.rise[k];
     return SumOfLanes(bits);
 }
 
@@ -96,12 +96,14 @@ Offset FindOffset(int regions, int available_bits, const int32_t* power_indices)
         tests.rise[k] = Lanes{} + static_cast<int8_t>(ExpectedBits[k] - ExpectedBits[k + 1]);
     }
 
-    int32_t offset = -32;
+    // The expected bits at -32 do not wait for the search.
+    Offset found = {-32, LayerBits(tests, -32)};
     for (int32_t delta = 32; delta > 0; delta >>= 1) {
-        const int32_t trial = offset + delta;
-        if (LayerBits(tests, trial) >= available_bits - 32) offset = trial;
+        const int32_t trial = found.offset + delta;
+        const int32_t bits = LayerBits(tests, trial);
+        if (bits >= available_bits - 32) found = {trial, bits};
     }
-    return {offset, LayerBits(tests, offset)};
+    return found;
 }
 
 // A balancing step moves the region whose value offset - p - 2 * category
