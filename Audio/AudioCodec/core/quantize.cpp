@@ -31,18 +31,13 @@ Int4 TruncatedDigits(Float4 x, Float4 scale, Float4 dead_zone) {
 
 constexpr int kGroups = kRegionSize / 4;  // a region's coefficients in groups of four lanes
 
-// Quantiser digits of a region's 20 coefficients, each held to the
-// category's max bin (a clamped digit is still non-zero, so it still takes
-// its sign bit).
+// Quantiser digits of a region's 20 coefficients, not yet held to the
+// category's max bin.
 void RegionDigits(const float* coefficients, int32_t table_power, int32_t category, Int4* digits) {
     const Float4 scale = Float4{} + static_cast<float>(static_cast<double>(InverseStandardDeviation[table_power]) *
                                                        StepSizeInverse[category]);
     const Float4 dead_zone = Float4{} + DeadZone[category];
-    const Int4 max_bin = Int4{} + MaxBin[category];
-    for (int g = 0; g < kGroups; ++g) {
-        const Int4 d = TruncatedDigits(LoadFloat4(coefficients + 4 * g), scale, dead_zone);
-        digits[g] = d < max_bin ? d : max_bin;
-    }
+    for (int g = 0; g < kGroups; ++g) digits[g] = TruncatedDigits(LoadFloat4(coefficients + 4 * g), scale, dead_zone);
 }
 
 #if defined(__SSE2__)
@@ -58,6 +53,15 @@ NarrowRegion Narrow(const Int4* lanes) {
         return _mm_packs_epi32(reinterpret_cast<__m128i>(a), reinterpret_cast<__m128i>(b));
     };
     return {{pack(lanes[0], lanes[1]), pack(lanes[2], lanes[3]), pack(lanes[4], Int4{})}};
+}
+
+// Digits narrowed and held to the max bin (a clamped digit is still
+// non-zero, so it still takes its sign bit).
+NarrowRegion HeldDigits(const Int4* digits, int32_t max_bin) {
+    NarrowRegion narrow = Narrow(digits);
+    const __m128i held = _mm_set1_epi16(static_cast<int16_t>(max_bin));
+    for (__m128i& part : narrow.part) part = _mm_min_epi16(part, held);
+    return narrow;
 }
 
 // Bit i of the result is set where lane i is non-zero.
@@ -134,24 +138,26 @@ uint32_t RegionMask(const Int4* lanes) {
 #endif
 }
 
-// Indexes the region's vectors, notes which digits are non-zero, and
-// returns the bits the vectors take. The dimension is a constant, so each
+// Holds the digits to the max bin, indexes the region's vectors, notes
+// which digits are non-zero, and returns the bits the vectors take. The dimension is a constant, so each
 // category's work is laid out in full.
 template <int kDimension>
 int CodeVectors(const Int4* digits, int32_t category, QuantisedRegion* region) {
     constexpr int kVectors = kRegionSize / kDimension;
     int32_t index[kVectors];
 #if defined(__SSE2__)
-    const NarrowRegion narrow = Narrow(digits);
-    VectorIndices<kDimension>(narrow, MaxBin[category] + 1, index);
-    region->nonzero = NonzeroMask(narrow);
+    const NarrowRegion held = HeldDigits(digits, MaxBin[category]);
+    VectorIndices<kDimension>(held, MaxBin[category] + 1, index);
+    region->nonzero = NonzeroMask(held);
 #else
+    Int4 held[kGroups];
+    for (int g = 0; g < kGroups; ++g) held[g] = digits[g] < MaxBin[category] ? digits[g] : Int4{} + MaxBin[category];
     for (int v = 0; v < kVectors; ++v) {
         index[v] = 0;
         for (int i = v * kDimension; i < (v + 1) * kDimension; ++i)
-            index[v] = index[v] * (MaxBin[category] + 1) + digits[i / 4][i % 4];
+            index[v] = index[v] * (MaxBin[category] + 1) + held[i / 4][i % 4];
     }
-    region->nonzero = RegionMask(digits);
+    region->nonzero = RegionMask(held);
 #endif
     int bits = 0;
     for (int v = 0; v < kVectors; ++v) {
