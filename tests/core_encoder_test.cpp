@@ -393,6 +393,27 @@ TEST(QuantizeRegion, LongestCategoryZeroRegionTakes180BitsAndIsCutAtTheFrameEnd)
     ExpectRegionCode(x, 9, 1000, kCoreFrameBits, {});
 }
 
+TEST(QuantizeRegion, EveryDigitPlaceOfEveryCategoryIsCoded) {
+    // Digits running through every value at every place (vectors that
+    // straddle groups of four coefficients included), some clamped, with
+    // mixed signs, each coefficient in the middle of its digit's interval.
+    InitCoreTables();
+    for (int k = 0; k < 7; ++k) {
+        SCOPED_TRACE(k);
+        for (int shift = 0; shift < 3; ++shift) {
+            std::vector<float> x(kRegionSize);
+            std::vector<int> digits(kRegionSize), signs(kRegionSize);
+            for (int i = 0; i < kRegionSize; ++i) {
+                const int raw = (7 * i + 3 * shift) % (MaxBin[k] + 3);  // up to two above the max bin
+                digits[i] = std::min(raw, MaxBin[k]);
+                signs[i] = (i + shift) % 3 == 0 ? -1 : 1;
+                x[i] = static_cast<float>(signs[i] * (raw + 0.5 - DeadZone[k]) * StepSize[k]);
+            }
+            ExpectRegionCode(x, k, 5, kCoreFrameBits, ExpectedRegionBits(k, digits, signs));
+        }
+    }
+}
+
 TEST(QuantizeLayer, RateControlFitsTheBudgetWithTheLeastCoarsening) {
     const auto spectra = Spectra(test_signals::Chords(12));
     for (size_t f = 2; f < spectra.size(); ++f) {
