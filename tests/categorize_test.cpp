@@ -234,6 +234,76 @@ TEST(Categorize, LastQualifyingValuesAre98AndMinus98) {
     EXPECT_EQ(Categorized(kExtRegions, 100, loud).balance[0], 0);
 }
 
+// The categorisation step by step, as its definition reads: the offset
+// search over sums of expected bits, then 31 balancing steps, each scanning
+// every region of the high-rate or the low-rate set.
+Result PlainCategorize(int regions, int bits, const std::vector<int32_t>& power) {
+    const auto expected = [](int32_t category) { return ExpectedBits[std::clamp(category, 0, 7)]; };
+    if (regions == kBaseRegions && bits >= 641) bits = ((5 * bits - 3200) >> 3) + 640;
+    int32_t offset = -32;
+    for (int32_t delta = 32; delta > 0; delta /= 2) {
+        int32_t sum = 0;
+        for (int r = 0; r < regions; ++r) sum += expected((offset + delta - power[r]) >> 1);
+        if (sum >= bits - 32) offset += delta;
+    }
+    std::vector<int32_t> high(regions), low(regions), work(2 * kControlValues);
+    int32_t high_sum = 0;
+    for (int r = 0; r < regions; ++r) {
+        high[r] = low[r] = std::clamp((offset - power[r]) >> 1, 0, 7);
+        high_sum += ExpectedBits[high[r]];
+    }
+    int32_t low_sum = high_sum;
+    int high_at = kControlValues, low_at = kControlValues;
+    for (int step = 0; step < kControlValues - 1; ++step) {
+        int best = 0;
+        if (high_sum + low_sum <= 2 * bits) {
+            for (int r = 0, smallest = 99; r < regions; ++r)
+                if (high[r] > 0 && offset - power[r] - 2 * high[r] < smallest) smallest = offset - power[r] - 2 * high[r], best = r;
+            work[--high_at] = best;
+            high_sum += expected(high[best] - 1) - expected(high[best]);
+            --high[best];
+        } else {
+            for (int r = regions - 1, largest = -99; r >= 0; --r)
+                if (low[r] < 7 && offset - power[r] - 2 * low[r] > largest) largest = offset - power[r] - 2 * low[r], best = r;
+            work[low_at++] = best;
+            low_sum += expected(low[best] + 1) - expected(low[best]);
+            ++low[best];
+        }
+    }
+    Result r{high, std::vector<int32_t>(work.begin() + high_at, work.begin() + high_at + kControlValues - 1)};
+    for (int32_t& c : r.categories) c = std::clamp(c, 0, 7);
+    return r;
+}
+
+TEST(Categorize, MatchesThePlainStepByStepDefinition) {
+    // Random layers of both sizes, budgets from -100 to 1300 bits: power
+    // indices in the encoder's range with ties, clusters anywhere from far
+    // below to far above it (the offset search at its ends), and single
+    // regions far from the rest, so that offset - p reaches past every end
+    // of the balancing steps' values (98 and 99 finer, -98 and -99 coarser)
+    // and of the offset search's thresholds.
+    std::mt19937 rng(29);
+    const auto uniform = [&rng](int lowest, int highest) {
+        return lowest + static_cast<int>(rng() % static_cast<uint32_t>(highest - lowest + 1));
+    };
+    for (int trial = 0; trial < 30000; ++trial) {
+        const int regions = trial % 2 ? kBaseRegions : kExtRegions;
+        std::vector<int32_t> power(regions);
+        const int centre = uniform(-150, 170), spread = uniform(0, 24);
+        for (int32_t& p : power) {
+            switch (trial % 3) {
+                case 0: p = uniform(-15, 24); break;
+                case 1: p = centre + uniform(-spread, spread); break;
+                default: p = uniform(0, 7) != 0 ? centre + uniform(0, spread / 4) : uniform(-200, 200); break;
+            }
+        }
+        const int bits = uniform(-100, 1300);
+        const Result got = Categorized(regions, bits, power), want = PlainCategorize(regions, bits, power);
+        ASSERT_EQ(got.categories, want.categories) << "trial " << trial << " budget " << bits;
+        ASSERT_EQ(got.balance, want.balance) << "trial " << trial << " budget " << bits;
+    }
+}
+
 TEST(Categorize, ControlValuesSpanTheBudget) {
     // On realistic envelopes and budgets the 32 control values give a falling
     // sequence of expected bits from at least the budget down to at most it.
