@@ -31,20 +31,19 @@ void MdctAnalysis(int16_t* history, float* coefficients);
 void MdctSynthesis(const float* coefficients, float* overlap, float* output, int length);
 
 // The twiddles of the FFT's first three stages and of the DCT-IV in double
-// precision, split form, each copied from its float table: widening a float
-// is exact, so a product with these equals the product with the float, and
-// the kernels skip converting the twiddle at every product.
+// precision, split form, each copied from its float table on the first call:
+// widening a float is exact, so a product with these equals the product with
+// the float, and the kernels skip converting the twiddle at every product.
 struct FftWideTwiddles {
     double radix2[2 * 240];    // W^j, j = 0 ... 239
     double radix3[2][2 * 80];  // W^2j, W^4j, j = 0 ... 79
     double radix5[4][2 * 16];  // W^6jr, r = 1 ... 4, j = 0 ... 15
 };
 struct Dct4WideTwiddles {
-    double pre[960];  // Dct4PreTwiddle
+    double pre[960];   // Dct4PreTwiddle
     double post[960];  // Dct4PostTwiddle
 };
-// Built on the first call. The DCT-IV's are copied from the tables that
-// InitDct4Tables builds, so the first call must come after it, as every
-// transform does.
 const FftWideTwiddles& FftStageTwiddles();
+// Runs InitDct4Tables before the copy, so that the copy holds the built
+// tables whichever comes first, a transform or a context's initialisation.
 const Dct4WideTwiddles& Dct4Twiddles();

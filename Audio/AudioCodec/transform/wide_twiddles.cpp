@@ -20,7 +20,9 @@ FftWideTwiddles BuildFftStageTwiddles() {
     return t;
 }
 
+// InitDct4Tables writes the same values every time it runs.
 Dct4WideTwiddles BuildDct4Twiddles() {
+    InitDct4Tables();
     Dct4WideTwiddles t;
     for (int k = 0; k < kFrameSamples; ++k) {
         t.pre[k] = Dct4PreTwiddle[k];
