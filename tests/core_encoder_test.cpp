@@ -232,8 +232,8 @@ TEST(RegionPowers, SplitFollowsHighToLowBandRatio) {
 
 TEST(RegionPowers, PowerIndexCountsTheBoundariesAtOrBelow) {
     // Against the binary search over the boundaries, at every boundary, the
-    // floats next to it, midway between boundaries and at the ends of the
-    // float range.
+    // floats next to it, midway between boundaries, at every power of two
+    // and the float below it, and at the ends of the float range.
     InitCoreTables();
     const auto searched = [](float m) {
         int lo = 0, hi = 64;
@@ -249,6 +249,11 @@ TEST(RegionPowers, PowerIndexCountsTheBoundariesAtOrBelow) {
         float m = std::nextafter(std::nextafter(PowerBoundary[j], 0.0f), 0.0f);
         for (int k = 0; k < 5; ++k, m = std::nextafter(m, 1e30f)) probes.push_back(m);
         probes.push_back(PowerBoundary[j] * 1.2f);
+    }
+    for (int e = -150; e <= 128; ++e) {  // where the binary exponent changes
+        const float power = std::ldexp(1.0f, e);
+        probes.push_back(power);
+        probes.push_back(std::nextafter(power, 0.0f));
     }
     for (const float m : probes) EXPECT_EQ(PowerIndex(m), searched(m)) << m;
     EXPECT_EQ(PowerIndex(PowerBoundary[0]), -23);

@@ -68,16 +68,17 @@ int32_t SplitIndex(const int32_t* power) {
 
 // The index is the number of power boundaries at or below the mean square
 // (none for a NaN). Boundary j lies within a millionth of 2^(j - 23.5), so
-// for a mean square in [2^e, 2^(e + 1)) every boundary below j = e + 23 lies
-// below 2^e and every one above e + 25 above 2^(e + 1): only three need a
-// comparison. Zero and subnormal mean squares lie below every boundary.
+// for a mean square in [2^e, 2^(e + 1)) every boundary up to j = e + 23
+// lies below 2^e and every one from e + 25 on above 2^(e + 1): only
+// boundary e + 24 needs a comparison. Zero and subnormal mean squares lie
+// below every boundary.
 int32_t PowerIndex(float mean_square) {
     uint32_t bits;
     std::memcpy(&bits, &mean_square, sizeof bits);
     const int exponent = static_cast<int>((bits >> 23) & 0xff) - 127;  // the sign bit is never set
-    int count = mean_square >= 0.0f ? std::clamp(exponent + 23, 0, kPowerBoundaries) : 0;
-    for (int j = exponent + 23; j <= exponent + 25; ++j)  // three probes, laid out in full
-        if (static_cast<unsigned>(j) < kPowerBoundaries) count += PowerBoundary[j] <= mean_square;
+    const int compared = exponent + 24;
+    int count = mean_square >= 0.0f ? std::clamp(compared, 0, kPowerBoundaries) : 0;
+    if (static_cast<unsigned>(compared) < kPowerBoundaries) count += PowerBoundary[compared] <= mean_square;
     return count - kPowerIndexOffset;
 }
 
