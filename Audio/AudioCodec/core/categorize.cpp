@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/core_tables.h"
+#include "simd/lanes.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -38,6 +39,22 @@ uint32_t RegionsSet(const Lanes* set) {
         regions |= bits << (16 * i);
     }
     return regions;
+}
+
+// Layers are read four regions at a time, in 32-bit lanes.
+static_assert(kBaseRegions % 4 == 0 && kExtRegions % 4 == 0, "a layer is whole groups of four regions");
+
+// Each lane held to lowest ... highest.
+Int4 Held(Int4 v, int32_t lowest, int32_t highest) {
+    v = v < lowest ? Int4{} + lowest : v;
+    return v > highest ? Int4{} + highest : v;
+}
+
+// Four lanes, each within a byte, stored as bytes.
+void StoreBytes(int8_t* p, Int4 v) {
+    using Bytes4 = int8_t __attribute__((vector_size(4)));
+    const Bytes4 bytes = __builtin_convertvector(v, Bytes4);
+    std::memcpy(p, &bytes, sizeof bytes);
 }
 
 // The sum of all lanes, each taken as 0 ... 255.
@@ -87,7 +104,7 @@ struct Offset {
 Offset FindOffset(int regions, int available_bits, const int32_t* power_indices) {
     int8_t held[kLanes];
     std::fill(held, held + kLanes, INT8_MIN);
-    for (int r = 0; r < regions; ++r) held[r] = static_cast<int8_t>(std::clamp(power_indices[r], -46, 30));
+    for (int r = 0; r < regions; r += 4) StoreBytes(held + r, Held(LoadInt4(power_indices + r), -46, 30));
     Lanes power[kLaneVectors];
     std::memcpy(power, held, sizeof power);
     OffsetTests tests;
@@ -233,20 +250,21 @@ void Categorize(int regions, int available_bits, const int32_t* power_indices, i
     int8_t finer_lane[kLanes], coarser_lane[kLanes];
     std::fill(finer_lane, finer_lane + kLanes, INT8_MIN);
     std::fill(coarser_lane, coarser_lane + kLanes, INT8_MIN);
-    int32_t highest = kLowestLane, lowest = kHighestLane;
-    for (int r = 0; r < regions; ++r) {
-        const int32_t x = offset - power_indices[r];
-        categories[r] = std::clamp(x >> 1, 0, kCategories - 1);
-        const int32_t held = std::clamp(x, kLowestLane, kHighestLane);
-        finer_lane[r] = static_cast<int8_t>(held);
-        coarser_lane[kLanes - 1 - r] = static_cast<int8_t>(held + 1);
-        highest = std::max(highest, held);
-        lowest = std::min(lowest, held);
+    Int4 highest = Int4{} + kLowestLane, lowest = Int4{} + kHighestLane;
+    for (int r = 0; r < regions; r += 4) {
+        const Int4 x = offset - LoadInt4(power_indices + r);
+        const Int4 category = Held(x >> 1, 0, kCategories - 1);
+        std::memcpy(categories + r, &category, sizeof category);
+        const Int4 held = Held(x, kLowestLane, kHighestLane);
+        StoreBytes(finer_lane + r, held);
+        StoreBytes(coarser_lane + kLanes - 4 - r, __builtin_shufflevector(held, held, 3, 2, 1, 0) + 1);
+        highest = held > highest ? held : highest;
+        lowest = held < lowest ? held : lowest;
     }
     // A finer value v needs x >= v + 2, a coarser one u needs x + 1 + u <= 14.
     StepList finer, coarser;
-    ListSteps(finer_lane, std::min(98, highest - 2), true, &finer);
-    ListSteps(coarser_lane, std::min(99, 13 - lowest), false, &coarser);
+    ListSteps(finer_lane, std::min(98, std::max({highest[0], highest[1], highest[2], highest[3]}) - 2), true, &finer);
+    ListSteps(coarser_lane, std::min(99, 13 - std::min({lowest[0], lowest[1], lowest[2], lowest[3]})), false, &coarser);
 
     // Step by step, the high-rate set would take a finer step while both sets
     // together stay within twice the budget, the low-rate set a coarser one
@@ -284,7 +302,9 @@ void SortRegionsByPower(const int32_t* power_indices, int regions, int32_t* regi
     int32_t power[kRegions];
     std::copy(power_indices, power_indices + regions, power);
     for (int i = 0; i < regions - 1;) {
-        const int32_t top = *std::max_element(power + i, power + regions);
+        // The largest by a running maximum (no branch on each comparison).
+        int32_t top = power[i];
+        for (int j = i + 1; j < regions; ++j) top = std::max(top, power[j]);
         uint64_t positions[kSortBuckets] = {};
         uint64_t occupied = 0;  // bit d: bucket d holds a position
         uint8_t bucket[kRegions];
