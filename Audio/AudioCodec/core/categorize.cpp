@@ -113,12 +113,19 @@ Offset FindOffset(int regions, int available_bits, const int32_t* power_indices)
         tests.rise[k] = Lanes{} + static_cast<int8_t>(ExpectedBits[k] - ExpectedBits[k + 1]);
     }
 
-    // The expected bits at -32 do not wait for the search.
+    // The expected bits fall as the offset rises, so halving from -32 by 32,
+    // 16, ... 1 finds the highest offset up to 31 whose bits reach the budget
+    // less 32 (-32 if none does). Three trials at a time, in quarters of 16,
+    // 4 and 1, find the same offset with three searches waiting on each other
+    // instead of six; the expected bits at -32 wait for none.
     Offset found = {-32, LayerBits(tests, -32)};
-    for (int32_t delta = 32; delta > 0; delta >>= 1) {
-        const int32_t trial = found.offset + delta;
-        const int32_t bits = LayerBits(tests, trial);
-        if (bits >= available_bits - 32) found = {trial, bits};
+    for (int32_t quarter = 16; quarter > 0; quarter >>= 2) {
+        const Offset from = found;
+        for (int32_t k = 1; k <= 3; ++k) {
+            const int32_t trial = from.offset + k * quarter;
+            const int32_t bits = LayerBits(tests, trial);
+            if (bits >= available_bits - 32) found = {trial, bits};
+        }
     }
     return found;
 }
