@@ -42,9 +42,11 @@ void CodeLayer(const float* coefficients, const RegionEnvelope& envelope, int bu
 // then ones up to `end`.
 void PackLayer(const float* coefficients, const RegionEnvelope& envelope, const LayerCode& layer, int end,
                BitWriter* writer) {
+    BitWriter local = *writer;  // in registers while the envelope is written
     for (int r = layer.first_region; r < layer.first_region + layer.regions; ++r)
-        WriteBits(writer, envelope.code[r], envelope.code_length[r]);
-    WriteBits(writer, static_cast<uint32_t>(layer.control), kControlBits);
+        WriteBits(&local, envelope.code[r], envelope.code_length[r]);
+    WriteBits(&local, static_cast<uint32_t>(layer.control), kControlBits);
+    *writer = local;
     for (int i = 0; i < layer.regions && writer->position < end; ++i) {
         const int r = layer.order[i];
         const int position = r - layer.first_region;
