@@ -1,6 +1,6 @@
 // Lane helpers for products whose second factors are kept in double
-// precision (the twiddle tables of transform.h, widened once from their
-// float values). Widening a float is exact, so each helper gives the bits
+// precision (the transform's twiddles, widened once from their float
+// values). Widening a float is exact, so each helper gives the bits
 // of its simd/lanes.h namesake with the float factors, lane by lane, while
 // only the other factors are converted.
 #pragma once
