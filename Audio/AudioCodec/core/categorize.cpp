@@ -116,7 +116,7 @@ Offset FindOffset(int regions, int available_bits, const int32_t* power_indices)
     // The expected bits fall as the offset rises, so halving from -32 by 32,
     // 16, ... 1 finds the highest offset up to 31 whose bits reach the budget
     // less 32 (-32 if none does). Three trials at a time, in quarters of 16,
-    // 4 and 1, find the same offset with three searches waiting on each other
+    // 4 and 1, find the same offset in three rounds that wait on each other
     // instead of six; the expected bits at -32 wait for none.
     Offset found = {-32, LayerBits(tests, -32)};
     for (int32_t quarter = 16; quarter > 0; quarter >>= 2) {
