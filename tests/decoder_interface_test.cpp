@@ -50,15 +50,19 @@ TEST(DecoderInterface, FirstCallIsSilentThenOneFramePerPacket) {
 }
 
 TEST(DecoderInterface, PcmIsHeldToSixteenBitsAndTruncatedTowardZero) {
-    // The last two values fall in a group of fewer than four.
+    // Samples go eight at a time: the special values sit in both full groups,
+    // and the last three fall in a group of fewer than eight.
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
-    const float in[] = {1.9f, -1.9f, 0.5f, -0.5f, 40000.0f, -40000.0f, 32767.9f, -32768.9f,
-                        nan, inf, -inf, -2.0e9f, 3.0e9f, -32767.5f, nan, inf};
-    const int16_t expected[] = {1, -1, 0, 0, 32767, -32768, 32767, -32768,
-                                -32768, 32767, -32768, -32768, 32767, -32767, -32768, 32767};
-    int16_t out[16];
-    ToPcm16(in, out, 16);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(out[i], expected[i]) << "sample " << i;
+    const float in[] = {1.9f,  -1.9f, 0.5f,   -0.5f,   40000.0f, -40000.0f, 32767.9f, -32768.9f, nan, inf,
+                        -inf,  -2.0e9f, 3.0e9f, -32767.5f, nan,    inf,       -32768.0f, 32767.0f, nan, -5.0e9f};
+    const int16_t expected[] = {1,      -1,     0,      0,      32767,  -32768, 32767,  -32768, -32768, 32767,
+                                -32768, -32768, 32767,  -32767, -32768, 32767,  -32768, 32767,  -32768, -32768};
+    constexpr int kCount = sizeof in / sizeof in[0];
+    int16_t out[kCount + 1];
+    out[kCount] = 1234;
+    ToPcm16(in, out, kCount);
+    for (int i = 0; i < kCount; ++i) EXPECT_EQ(out[i], expected[i]) << "sample " << i;
+    EXPECT_EQ(out[kCount], 1234) << "nothing is written past the samples";
 }
 
 // A stereo stream played on mono output still decodes channel 1's main

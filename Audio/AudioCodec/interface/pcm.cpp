@@ -2,41 +2,47 @@
 
 #include <algorithm>
 
-#include "simd/lanes.h"
-
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 namespace {
 
-// Held to -32768 ... 32767 and truncated; written so that a NaN also lands on
-// a defined value (-32768).
-Int4 HeldSamples(Float4 v) {
-    const Float4 lowest = Float4{} - 32768.0f;
-    const Float4 highest = Float4{} + 32767.0f;
+constexpr int kGroup = 8;
+
+// Eight samples held to -32768 ... 32767 and truncated; a NaN lands on
+// -32768.
 #if defined(__SSE2__)
-    // max(a, b) is a > b ? a : b and min(a, b) is a < b ? a : b, lane by lane
-    // (a NaN in a gives b), one instruction each where the compiler would
-    // build each choice from three.
-    return Truncate(_mm_min_ps(_mm_max_ps(v, lowest), highest));
-#else
-    const Float4 above = v > lowest ? v : lowest;
-    return Truncate(above < highest ? above : highest);
-#endif
+// min(a, b) is a < b ? a : b lane by lane, so min(32767, v) holds the top
+// and keeps a NaN. Truncation turns a NaN and anything below -2^31 into
+// -2^31, and packing to 16 bits saturates, which holds the bottom: one min,
+// two conversions and one pack per eight samples.
+void HeldSamples(const float* samples, int16_t* out) {
+    const __m128 highest = _mm_set1_ps(32767.0f);
+    const __m128i low = _mm_cvttps_epi32(_mm_min_ps(highest, _mm_loadu_ps(samples)));
+    const __m128i high = _mm_cvttps_epi32(_mm_min_ps(highest, _mm_loadu_ps(samples + 4)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packs_epi32(low, high));
 }
+#else
+void HeldSamples(const float* samples, int16_t* out) {
+    for (int j = 0; j < kGroup; ++j) {
+        const float v = samples[j];
+        out[j] = !(v > -32768.0f) ? -32768 : v < 32767.0f ? static_cast<int16_t>(v) : 32767;
+    }
+}
+#endif
 
 }  // namespace
 
-// Four samples at a time; a last group of fewer goes through a padded copy.
+// Eight samples at a time; a last group of fewer goes through a padded copy.
 void ToPcm16(const float* samples, int16_t* out, int count) {
     int i = 0;
-    for (; i + 4 <= count; i += 4) StoreSamples(out + i, HeldSamples(LoadFloat4(samples + i)));
+    for (; i + kGroup <= count; i += kGroup) HeldSamples(samples + i, out + i);
     if (i < count) {
-        float rest[4] = {};
-        int16_t held[4];
+        float rest[kGroup] = {};
+        int16_t held[kGroup];
         std::copy(samples + i, samples + count, rest);
-        StoreSamples(held, HeldSamples(LoadFloat4(rest)));
+        HeldSamples(rest, held);
         std::copy(held, held + (count - i), out + i);
     }
 }
