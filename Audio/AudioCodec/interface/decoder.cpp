@@ -119,25 +119,29 @@ int32_t Dremko_DecodeFrame(void* context, const uint8_t* packet, int16_t* out, i
         return 0;
     }
 
-    float a[kCoefficients];
-    float b[kCoefficients];
+    // With no gap to rebuild nothing goes into the ring before the stored
+    // packet's frame, so it is decoded straight into its free slot; otherwise
+    // into a scratch frame, copied in after the rebuilt ones.
+    const bool in_place = ctx->pending_loss < 1 && ctx->ring_count < kRingFrames;
+    float scratch[2][kCoefficients];
+    float* a = in_place ? ctx->frame_ring[0][ctx->ring_write] : scratch[0];
+    float* b = in_place ? ctx->frame_ring[1][ctx->ring_write] : scratch[1];
     DecodeChannelFrame(&ctx->core[0], ctx->stored_packet, ctx->stored_main_bits, a);
     const int32_t t = ctx->stored_stereo;
     ctx->stored_stereo = s;
     if (t)
         DecodeChannelFrame(&ctx->core[1], ctx->stored_packet + ctx->stored_part_bytes, ctx->stored_main_bits, b);
     else if (ctx->stereo_configured)
-        std::memcpy(b, a, sizeof a);
+        std::memcpy(b, a, sizeof scratch[0]);
 
     if (kRingFrames - ctx->ring_count < 1) return 0;
-    if (ctx->pending_loss >= 1) RecoverLostFrames(ctx, packet, loss, a, b);
-
-    std::memcpy(ctx->frame_ring[0][ctx->ring_write], a, sizeof a);
-    std::memcpy(ctx->last_good[0], a, sizeof a);
-    if (ctx->stereo_configured) {
-        std::memcpy(ctx->frame_ring[1][ctx->ring_write], b, sizeof b);
-        std::memcpy(ctx->last_good[1], b, sizeof b);
+    if (!in_place) {
+        RecoverLostFrames(ctx, packet, loss, a, b);
+        std::memcpy(ctx->frame_ring[0][ctx->ring_write], a, sizeof scratch[0]);
+        if (ctx->stereo_configured) std::memcpy(ctx->frame_ring[1][ctx->ring_write], b, sizeof scratch[1]);
     }
+    std::memcpy(ctx->last_good[0], a, sizeof scratch[0]);
+    if (ctx->stereo_configured) std::memcpy(ctx->last_good[1], b, sizeof scratch[1]);
     ctx->ring_write = (ctx->ring_write + 1) % kRingFrames;
     ctx->ring_count += 1;
     ctx->pending_loss = t == s ? loss : 0;
