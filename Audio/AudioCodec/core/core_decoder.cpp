@@ -9,6 +9,7 @@
 #include "core/categorize.h"
 #include "core/code_lookup.h"
 #include "core/layer_decoder.h"
+#include "simd/gain.h"
 
 namespace {
 
@@ -127,7 +128,8 @@ int32_t CheckFrame(const CoreDecoderState* state, BitReader* reader) {
 
 }  // namespace
 
-int DecodeCoreFrame(CoreDecoderState* state, int frame_bits, const uint8_t* frame, float* coefficients) {
+int DecodeCoreFrame(CoreDecoderState* state, int frame_bits, const uint8_t* frame, float* coefficients,
+                    double gain) {
     ++state->frame_count;
     const int bits = HeldFrameBits(frame_bits);
     uint8_t words[kFrameCopyBytes];
@@ -159,13 +161,19 @@ int DecodeCoreFrame(CoreDecoderState* state, int frame_bits, const uint8_t* fram
     // for it, are cleared.
     std::memset(coefficients + kHighBandStart + kHighBandLength, 0,
                 (kCoefficientCount - kHighBandStart - kHighBandLength) * sizeof(float));
+    // The gain goes into the values the layers write (0 stays 0), saving a
+    // pass over the frame; but the high band's noise follows the last base
+    // coefficient as decoded, so a frame that gets it takes the gain after.
+    const bool high_band_noise = bits >= kExtensionMinFrameBits && state->ext_available < 1;
+    const double layer_gain = high_band_noise ? 1.0 : gain;
     DecodeLayerVectors(&reader, kBaseRegions, state->region_order, state->sigma, state->base_category,
-                       &state->base_available, state->noise_gain, &BaseLayerNoise, coefficients);
+                       &state->base_available, state->noise_gain, layer_gain, &BaseLayerNoise, coefficients);
 
     if (bits < kExtensionMinFrameBits) {
         std::memset(coefficients + kHighBandStart, 0, kHighBandLength * sizeof(float));
-    } else if (state->ext_available < 1) {
+    } else if (high_band_noise) {
         FillHighBandNoise(coefficients);
+        ApplyGain(coefficients, kCoefficientCount, gain);
     } else {
         reader = StartBitReader(words, base_share);
         DecodeExtEnvelope(state, &reader);
@@ -173,8 +181,8 @@ int DecodeCoreFrame(CoreDecoderState* state, int frame_bits, const uint8_t* fram
                                  state->ext_category, state->ext_balance, &state->ext_control))
             state->ext_available = 0;
         DecodeLayerVectors(&reader, kExtRegions, state->region_order + kBaseRegions, state->sigma,
-                           state->ext_category, &state->ext_available, state->noise_gain, &ExtLayerNoise,
-                           coefficients);
+                           state->ext_category, &state->ext_available, state->noise_gain, layer_gain,
+                           &ExtLayerNoise, coefficients);
     }
 
     state->frame_error = CheckFrame(state, &reader);

@@ -27,5 +27,7 @@ struct CoreDecoderState {
 };
 
 // frame_bits: 8 x the bytes received (held to whole bytes, 0 ... 1280).
-// Reads no byte beyond them. Returns 0.
-int DecodeCoreFrame(CoreDecoderState* state, int frame_bits, const uint8_t* frame, float* coefficients);
+// Reads no byte beyond them. Each coefficient comes out times `gain`, the
+// product formed in double and rounded to float. Returns 0.
+int DecodeCoreFrame(CoreDecoderState* state, int frame_bits, const uint8_t* frame, float* coefficients,
+                    double gain = 1.0);

@@ -1,7 +1,6 @@
 #include "core/layer_decoder.h"
 
 #include <array>
-#include <cmath>
 #include <cstring>
 
 #include "core/code_lookup.h"
@@ -48,9 +47,13 @@ float WithSign(float magnitude, uint32_t negative) {
     return value;
 }
 
-float ScaledNoise(double region_amplitude, double factor, float noise_gain) {
+// The noise level u (stored as a float), then times 33 and times the output
+// gain, each product rounded when stored, as a coefficient of u x 33 would
+// be by the gain applied afterwards.
+float ScaledNoise(double region_amplitude, double factor, float noise_gain, double gain) {
     const float u = static_cast<float>(region_amplitude * noise_gain * factor);
-    return static_cast<float>(static_cast<double>(u) * kOutputScale);
+    const float scaled = static_cast<float>(static_cast<double>(u) * kOutputScale);
+    return static_cast<float>(static_cast<double>(scaled) * gain);
 }
 
 // Sets `count` coefficients to +amplitude or -amplitude by the draw's bits,
@@ -90,8 +93,8 @@ bool ReadCutVector(BitReader* reader, CodeEntry entry, int32_t* available, Noise
 // zeros with noise, *nonzero gets which decoded coefficients are not 0
 // (bit i: coefficient i), straight from the codes.
 template <int kDimension>
-int DecodeRegionVectors(BitReader* reader, const CodeLookup& codes, int category, float sigma, int32_t* available,
-                        NoiseGenerator* noise, float* region, bool* ran_out, uint32_t* nonzero) {
+int DecodeRegionVectors(BitReader* reader, const CodeLookup& codes, int category, float sigma, double gain,
+                        int32_t* available, NoiseGenerator* noise, float* region, bool* ran_out, uint32_t* nonzero) {
     constexpr int kVectors = kRegionSize / kDimension;
     constexpr int kDigitBits = DigitFieldBits(kDimension);
     constexpr int kNegated = 1 << DigitValueBits(kDimension);
@@ -99,11 +102,11 @@ int DecodeRegionVectors(BitReader* reader, const CodeLookup& codes, int category
     // index 0 and negative from kNegated, four at a time (the centroid rows
     // are padded to whole groups). sigma x 33 is exact in double (24 by 6
     // bits), so each centroid times it is the exact product rounded once, as
-    // (centroid x sigma) x 33 is.
+    // (centroid x sigma) x 33 is; the output gain follows, rounded again.
     float value[2 * kNegated];
     const double scale = static_cast<double>(sigma) * kOutputScale;
     for (int d = 0; d <= MaxBin[category]; d += 4) {
-        const Float4 magnitude = Scale(scale, LoadFloat4(&Centroid[category][d]));
+        const Float4 magnitude = Scale(gain, Scale(scale, LoadFloat4(&Centroid[category][d])));
         StoreFloat4(value + d, magnitude);
         StoreFloat4(value + kNegated + d, reinterpret_cast<Float4>(reinterpret_cast<Int4>(magnitude) ^ INT32_MIN));
     }
@@ -162,13 +165,15 @@ int DecodeRegionVectors(BitReader* reader, const CodeLookup& codes, int category
     return v;
 }
 
-int DecodeRegionVectors(BitReader* reader, const CodeLookup& codes, int category, float sigma, int32_t* available,
-                        NoiseGenerator* noise, float* region, bool* ran_out, uint32_t* nonzero) {
+int DecodeRegionVectors(BitReader* reader, const CodeLookup& codes, int category, float sigma, double gain,
+                        int32_t* available, NoiseGenerator* noise, float* region, bool* ran_out, uint32_t* nonzero) {
     switch (VectorDimension[category]) {
-        case 2: return DecodeRegionVectors<2>(reader, codes, category, sigma, available, noise, region, ran_out, nonzero);
-        case 4: return DecodeRegionVectors<4>(reader, codes, category, sigma, available, noise, region, ran_out, nonzero);
+        case 2:
+            return DecodeRegionVectors<2>(reader, codes, category, sigma, gain, available, noise, region, ran_out, nonzero);
+        case 4:
+            return DecodeRegionVectors<4>(reader, codes, category, sigma, gain, available, noise, region, ran_out, nonzero);
         default:
-            return DecodeRegionVectors<5>(reader, codes, category, sigma, available, noise, region, ran_out, nonzero);
+            return DecodeRegionVectors<5>(reader, codes, category, sigma, gain, available, noise, region, ran_out, nonzero);
     }
 }
 
@@ -190,26 +195,26 @@ int CountBits(uint32_t x) {
     return static_cast<int>((x * 0x01010101u) >> 24);
 }
 
-// The largest float not above `limit`: a float is above `limit` exactly
-// when it is above that float, so the comparison can stay in float lanes.
-float FloatNotAbove(double limit) {
-    const float near = static_cast<float>(limit);
-    return static_cast<double>(near) > limit ? std::nextafter(near, -HUGE_VALF) : near;
-}
-
 // Noise for the coefficients of a category-5 or -6 region that quantised to
 // 0 (bit i of `nonzero` clear: coefficient i is 0), at a level that falls
-// with the number of non-zero ones (category 5 counts a large coefficient as
-// four). The zeros take the bits of one draw per half region, drawn even if
-// the half has no zero. Four coefficients at a time, without branches: which
-// coefficients are 0 follows the signal.
-void FillQuantisedZeros(float* region, int category, float sigma, float noise_gain, uint32_t nonzero,
+// with the number of non-zero ones (category 5 counts a large coefficient,
+// one above twice the region's amplitude x 33, as four). The zeros take the
+// bits of one draw per half region, drawn even if the half has no zero. Four
+// coefficients at a time, without branches: which coefficients are 0 follows
+// the signal.
+void FillQuantisedZeros(float* region, int category, float sigma, float noise_gain, double gain, uint32_t nonzero,
                         NoiseGenerator* noise) {
     constexpr int kLanes = 4;
     const uint32_t zeros = ~nonzero & ((1u << kRegionSize) - 1);
     int n = CountBits(nonzero);
     if (category == 5) {
-        const float large = FloatNotAbove(2.0 * sigma * kOutputScale);
+        // The region holds 0, digit 1 (centroid 1.657), digit 2 (3.491) or
+        // the noise of bits run out (at most 0.70711), each times the
+        // amplitude x 33 and the gain; only digit 2 is above twice the
+        // amplitude, and every level is far from the next, so above the
+        // digit-1 value is above twice the amplitude, gain or not.
+        const double digit1 = static_cast<double>(sigma) * kOutputScale * static_cast<double>(Centroid[5][1]);
+        const float large = static_cast<float>(gain * static_cast<double>(static_cast<float>(digit1)));
         const Float4 large4 = {large, large, large, large};
         const Int4 magnitude_mask = {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX};
         Int4 large_count = {};
@@ -221,7 +226,7 @@ void FillQuantisedZeros(float* region, int category, float sigma, float noise_ga
     }
     if (n > 19) n = 19;  // with no zero left the factor goes unused
     const float* factors = category == 5 ? Category5NoiseFactor : Category6NoiseFactor;
-    const float amplitude = ScaledNoise(sigma, factors[n], noise_gain);
+    const float amplitude = ScaledNoise(sigma, factors[n], noise_gain, gain);
 
     uint32_t positive = DepositBits(zeros & 1023, DrawNoise(noise));
     positive |= DepositBits(zeros >> kHalfRegion, DrawNoise(noise)) << kHalfRegion;
@@ -241,7 +246,7 @@ void FillQuantisedZeros(float* region, int category, float sigma, float noise_ga
 }  // namespace
 
 void DecodeLayerVectors(BitReader* reader, int regions, const int32_t* region_order, const float* sigma,
-                        int32_t* categories, int32_t* available, float noise_gain, NoiseGenerator* noise,
+                        int32_t* categories, int32_t* available, float noise_gain, double gain, NoiseGenerator* noise,
                         float* coefficients) {
     const CodeLookup* vector_codes = VectorCodeLookups();
     for (int i = 0; i < regions; ++i) {
@@ -251,20 +256,20 @@ void DecodeLayerVectors(BitReader* reader, int regions, const int32_t* region_or
         if (category < kNoBitsCategory) {
             bool ran_out = false;
             uint32_t nonzero = 0;
-            const int decoded = DecodeRegionVectors(reader, vector_codes[category], category, sigma[r], available, noise,
-                                                    region, &ran_out, &nonzero);
+            const int decoded = DecodeRegionVectors(reader, vector_codes[category], category, sigma[r], gain, available,
+                                                    noise, region, &ran_out, &nonzero);
             if (ran_out) {
                 for (int j = i + 1; j < regions; ++j) categories[region_order[j]] = kNoBitsCategory;
                 const int dimension = VectorDimension[category];
-                const float unquantised = ScaledNoise(sigma[r], kUnquantisedNoise, noise_gain);
+                const float unquantised = ScaledNoise(sigma[r], kUnquantisedNoise, noise_gain, gain);
                 for (int v = decoded; v < VectorsPerRegion[category]; ++v)
                     FillWithSigns(region + v * dimension, dimension, unquantised, DrawNoise(noise));
                 nonzero |= (~0u << (decoded * dimension)) & ((1u << kRegionSize) - 1);  // the noise is never 0
             }
             if (category == 5 || category == 6)
-                FillQuantisedZeros(region, category, sigma[r], noise_gain, nonzero, noise);
+                FillQuantisedZeros(region, category, sigma[r], noise_gain, gain, nonzero, noise);
         } else {
-            const float unquantised = ScaledNoise(sigma[r], kUnquantisedNoise, noise_gain);
+            const float unquantised = ScaledNoise(sigma[r], kUnquantisedNoise, noise_gain, gain);
             FillWithSigns(region, kHalfRegion, unquantised, DrawNoise(noise));
             FillWithSigns(region + kHalfRegion, kHalfRegion, unquantised, DrawNoise(noise));
         }

@@ -14,7 +14,8 @@ constexpr int kNoBitsCategory = 7;
 // `coefficients` (all 960, zero on entry); `sigma` and `categories` are
 // indexed by region number. Bits are taken from `*available` until it runs
 // out; from then on the rest of the layer is noise and its regions'
-// categories become 7.
+// categories become 7. Every value written is times `gain`, rounded to float
+// once more, as if the gain were applied to the decoded coefficients.
 void DecodeLayerVectors(BitReader* reader, int regions, const int32_t* region_order, const float* sigma,
-                        int32_t* categories, int32_t* available, float noise_gain, NoiseGenerator* noise,
+                        int32_t* categories, int32_t* available, float noise_gain, double gain, NoiseGenerator* noise,
                         float* coefficients);

@@ -7,7 +7,6 @@
 #include "interface/decoder_context.h"
 #include "interface/encoder_context.h"
 #include "interface/pcm.h"
-#include "simd/gain.h"
 #include "transform/transform.h"
 
 namespace {
@@ -56,8 +55,7 @@ void FirstCall(DremkoDecoderContext* ctx, const uint8_t* packet, int16_t* out, i
 }  // namespace
 
 void DecodeChannelFrame(CoreDecoderState* state, const uint8_t* frame, int bits, float* out) {
-    DecodeCoreFrame(state, bits, frame, out);
-    ApplyGain(out, kCoefficients, kSynthesisGain);
+    DecodeCoreFrame(state, bits, frame, out, kSynthesisGain);
 }
 
 extern "C" {
