@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "codec_session.h"
+#include "core/core_tables.h"
 #include "core/decoder_noise.h"
 #include "simd/instruction_set.h"
 #include "simd/kernels.h"
@@ -82,6 +83,29 @@ TEST_P(InstructionSets, GainKernelsMatchTheScalarProduct) {
         DREMKO_KERNEL(ApplyGain, b.data(), 960, gain);
         EXPECT_TRUE(SameBits(a, expected)) << "baseline, gain " << gain;
         EXPECT_TRUE(SameBits(b, expected)) << InstructionSetName(GetParam()) << ", gain " << gain;
+    }
+}
+
+// Region mean squares of each set against the scalar running sum, each step
+// rounded to float, over coefficients from tiny to large (their squares
+// reach the float maximum's neighbourhood only summed, where a rounding out
+// of order would show).
+TEST_P(InstructionSets, RegionMeanSquareKernelsMatchTheScalarSums) {
+    for (double scale : {1e-19, 1e-3, 1.0, 1e4, 5e13}) {
+        const std::vector<float> x = SignalFloats(kRegions * kRegionSize, scale);
+        std::vector<float> expected(kRegions), a(kRegions), b(kRegions);
+        for (int r = 0; r < kRegions; ++r) {
+            float sum = 0.0f;
+            for (int i = 0; i < kRegionSize; ++i) {
+                const float v = x[static_cast<size_t>(r * kRegionSize + i)];
+                sum = static_cast<float>(static_cast<double>(sum) + static_cast<double>(v) * v);
+            }
+            expected[static_cast<size_t>(r)] = static_cast<float>(0.05 * sum);
+        }
+        baseline_kernels::RegionMeanSquares(x.data(), a.data());
+        DREMKO_KERNEL(RegionMeanSquares, x.data(), b.data());
+        EXPECT_TRUE(SameBits(a, expected)) << "baseline, scale " << scale;
+        EXPECT_TRUE(SameBits(b, expected)) << InstructionSetName(GetParam()) << ", scale " << scale;
     }
 }
 

@@ -5,7 +5,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "simd/lanes.h"
+#include "simd/instruction_set.h"
+#include "simd/kernels.h"
 
 namespace {
 
@@ -15,35 +16,6 @@ constexpr int32_t kMinPower = -15;
 constexpr int32_t kMinRegion0Power = -6;
 constexpr int32_t kMaxRise = 11;  // a region may lie at most 11 below its right neighbour
 constexpr int32_t kMaxFall = 12;  // the difference codes reach down to -12
-
-// Rows a, b, c, d of four values each, turned into their four columns.
-void Transpose(Float4 a, Float4 b, Float4 c, Float4 d, Float4* column) {
-    const Float4 ab_low = __builtin_shufflevector(a, b, 0, 4, 1, 5), ab_high = __builtin_shufflevector(a, b, 2, 6, 3, 7);
-    const Float4 cd_low = __builtin_shufflevector(c, d, 0, 4, 1, 5), cd_high = __builtin_shufflevector(c, d, 2, 6, 3, 7);
-    column[0] = __builtin_shufflevector(ab_low, cd_low, 0, 1, 4, 5);
-    column[1] = __builtin_shufflevector(ab_low, cd_low, 2, 3, 6, 7);
-    column[2] = __builtin_shufflevector(ab_high, cd_high, 0, 1, 4, 5);
-    column[3] = __builtin_shufflevector(ab_high, cd_high, 2, 3, 6, 7);
-}
-
-// Mean square of every region's 20 coefficients, each region's running sum
-// rounded to float. Four regions share a lane each, their coefficients
-// loaded four at a time and transposed; the eleven groups of four take
-// turns, so no sum waits long on its own previous step.
-void MeanSquares(const float* x, float* mean_square) {
-    static_assert(kRegions % 4 == 0 && kRegionSize % 4 == 0, "regions and coefficients go in fours");
-    Float4 sum[kRegions / 4] = {};
-    for (int i = 0; i < kRegionSize; i += 4) {
-        for (int g = 0; g < kRegions / 4; ++g) {
-            const float* row = x + 4 * g * kRegionSize + i;
-            Float4 column[4];
-            Transpose(LoadFloat4(row), LoadFloat4(row + kRegionSize), LoadFloat4(row + 2 * kRegionSize),
-                      LoadFloat4(row + 3 * kRegionSize), column);
-            for (int k = 0; k < 4; ++k) sum[g] = AddProduct(sum[g], column[k], column[k]);
-        }
-    }
-    for (int g = 0; g < kRegions / 4; ++g) StoreFloat4(mean_square + 4 * g, Scale(0.05, sum[g]));
-}
 
 // Level in decibel steps, 0 ... 127 (truncated; clamping first gives the
 // same result and keeps an overflowing total in range).
@@ -86,7 +58,7 @@ void ComputeRegionPowers(const float* coefficients, CoreEncoderState* state, Reg
                          int32_t* frame_level) {
     int32_t* p = envelope->power;
     float mean_square[kRegions];
-    MeanSquares(coefficients, mean_square);
+    DREMKO_KERNEL(RegionMeanSquares, coefficients, mean_square);
     float total = 0.0f;
     for (int r = 0; r < kRegions; ++r) {
         total += mean_square[r];

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/core_tables.h"
 #include "simd/kernels.h"
 #include "speech/real_fft256.h"
 #include "stereo/stereo_analysis.h"

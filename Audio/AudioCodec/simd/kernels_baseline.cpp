@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/core_tables.h"
 #include "simd/kernels.h"
 #include "simd/lanes.h"
 #include "speech/real_fft256.h"
