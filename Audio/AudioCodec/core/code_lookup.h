@@ -42,9 +42,11 @@ inline CodeEntry LookUpCode(const CodeLookup& lookup, uint64_t bits) {
 
 // Reads one code and returns its index. When the code does not end within
 // the bits available, the rest of them is read, nothing is left and the
-// result is -1, as reading bit by bit would leave it.
-inline int ReadCode(BitReader* reader, const CodeLookup& lookup, int32_t* available) {
-    const CodeEntry entry = LookUpCode(lookup, PeekBits64(*reader));
+// result is -1, as reading bit by bit would leave it. *bits holds the next
+// bits (PeekBits64 at the reader) and goes on with the reader, so a caller
+// may read a second code of up to 16 bits from the same look.
+inline int ReadCode(BitReader* reader, const CodeLookup& lookup, uint64_t* bits, int32_t* available) {
+    const CodeEntry entry = LookUpCode(lookup, *bits);
     const int length = CodeLength(entry);
     if (length > *available) {
         const int32_t rest = *available > 0 ? *available : 0;
@@ -54,7 +56,13 @@ inline int ReadCode(BitReader* reader, const CodeLookup& lookup, int32_t* availa
     }
     reader->position += length;
     *available -= length;
+    *bits <<= length;
     return static_cast<int>(CodeValue(entry));
+}
+
+inline int ReadCode(BitReader* reader, const CodeLookup& lookup, int32_t* available) {
+    uint64_t bits = PeekBits64(*reader);
+    return ReadCode(reader, lookup, &bits, available);
 }
 
 // Built on first use, once per process. The power difference codes' rows

@@ -51,9 +51,14 @@ void DecodePowerDifferences(CoreDecoderState* state, BitReader* reader, int firs
     // Reader and count in locals, so that they stay in registers.
     BitReader bits = *reader;
     int32_t left = *available;
+    uint64_t next = 0;
     for (int r = first; r <= last; ++r) {
         const int row = r - 1 < kLastPowerCodeRow ? r - 1 : kLastPowerCodeRow;
-        const int index = ReadCode(&bits, rows[row], &left);
+        // A look holds 57 bits, two codes of at most 16: every other code goes
+        // on from the previous look without waiting for a load. Once the bits
+        // run out every later code reads as -1 whatever the look holds.
+        if ((r - first) % 2 == 0) next = PeekBits64(bits);
+        const int index = ReadCode(&bits, rows[row], &next, &left);
         p[r] = p[r - 1] + (index < 0 ? kZeroDifferenceIndex : index) - kZeroDifferenceIndex;
         state->sigma[r] = RegionAmplitude(p[r]);
     }
