@@ -547,6 +547,16 @@ TEST(CoreDecoder, StateCarriesNothingFromFrameToFrame) {
     EXPECT_EQ(std::memcmp(out.data(), fresh.c.data(), sizeof(float) * kCoefficientCount), 0);
 }
 
+// Decodes `frame` (bytes received) once more into `out` as it stands, with
+// `gain`, from the noise state `before` (that of a first decoding).
+void DecodeAgain(const NoiseSnapshot& before, const std::vector<uint8_t>& frame, double gain, float* out) {
+    RestoreNoise(before);
+    CoreDecoderState state{};
+    testing::internal::CaptureStdout();
+    DecodeCoreFrame(&state, 8 * static_cast<int>(frame.size()), frame.data(), out, gain);
+    testing::internal::GetCapturedStdout();
+}
+
 // The decoder writes every coefficient itself (vectors, noise or 0), so what
 // the output buffer held before cannot show through.
 TEST(CoreDecoder, EveryCoefficientIsWrittenWhateverTheBufferHeld) {
@@ -558,12 +568,8 @@ TEST(CoreDecoder, EveryCoefficientIsWrittenWhateverTheBufferHeld) {
             for (auto& b : frame) b = static_cast<uint8_t>(random());
             const NoiseSnapshot before = SaveNoise();
             const Decoded clean = Decode(frame, 8 * bytes);
-            RestoreNoise(before);
-            CoreDecoderState state{};
             std::vector<float> stale(kCoefficientCount, std::nanf(""));
-            testing::internal::CaptureStdout();
-            DecodeCoreFrame(&state, 8 * bytes, frame.data(), stale.data());
-            testing::internal::GetCapturedStdout();
+            DecodeAgain(before, frame, 1.0, stale.data());
             ASSERT_EQ(std::memcmp(stale.data(), clean.c.data(), sizeof(float) * kCoefficientCount), 0)
                 << bytes << " bytes, trial " << trial;
         }
@@ -584,12 +590,8 @@ TEST(CoreDecoder, GainInDecodingEqualsTheGainAppliedAfterwards) {
             for (auto& b : frame) b = static_cast<uint8_t>(random());
             const NoiseSnapshot before = SaveNoise();
             const Decoded plain = Decode(frame, 8 * bytes);
-            RestoreNoise(before);
-            CoreDecoderState state{};
             std::vector<float> gained(kCoefficientCount);
-            testing::internal::CaptureStdout();
-            DecodeCoreFrame(&state, 8 * bytes, frame.data(), gained.data(), 1.23);
-            testing::internal::GetCapturedStdout();
+            DecodeAgain(before, frame, 1.23, gained.data());
             for (int k = 0; k < kCoefficientCount; ++k)
                 ASSERT_EQ(gained[k], static_cast<float>(static_cast<double>(plain.c[k]) * 1.23))
                     << bytes << " bytes, trial " << trial << ", coefficient " << k;
