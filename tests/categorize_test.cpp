@@ -50,6 +50,18 @@ std::vector<int32_t> Envelope(int regions, double top, double tilt, double wobbl
     return p;
 }
 
+// The selection sort written out, swaps and all: the order `regions` take.
+std::vector<int32_t> SelectionSorted(std::vector<int32_t> power, std::vector<int32_t> regions) {
+    for (size_t i = 0; i + 1 < power.size(); ++i) {
+        size_t best = i;
+        for (size_t j = i + 1; j < power.size(); ++j)
+            if (power[best] <= power[j]) best = j;
+        std::swap(power[i], power[best]);
+        std::swap(regions[i], regions[best]);
+    }
+    return regions;
+}
+
 TEST(SortRegionsByPower, TiesFollowTheSelectionSort) {
     struct Case {
         std::vector<int32_t> power, order;
@@ -85,19 +97,8 @@ TEST(SortRegionsByPower, ExtensionLayerOrderIsAPermutationByPower) {
 }
 
 TEST(SortRegionsByPower, MatchesThePlainSelectionSort) {
-    // The selection sort written out, swaps and all, against the sort on
-    // lists of every length up to 44 with many ties: narrow spreads, spreads
-    // wider than one pass of the sort's buckets, and the extremes of int32_t.
-    const auto reference = [](std::vector<int32_t> v, std::vector<int32_t> order) {
-        for (size_t i = 0; i + 1 < v.size(); ++i) {
-            size_t best = i;
-            for (size_t j = i + 1; j < v.size(); ++j)
-                if (v[best] <= v[j]) best = j;
-            std::swap(v[i], v[best]);
-            std::swap(order[i], order[best]);
-        }
-        return order;
-    };
+    // Lists of every length up to 44 with many ties: narrow spreads, spreads
+    // wider than one pass of the sort's keys, and the extremes of int32_t.
     std::mt19937 rng(5);
     const int32_t lowest = std::numeric_limits<int32_t>::min(), highest = std::numeric_limits<int32_t>::max();
     for (int trial = 0; trial < 6000; ++trial) {
@@ -113,11 +114,35 @@ TEST(SortRegionsByPower, MatchesThePlainSelectionSort) {
         }
         std::vector<int32_t> regions(n);
         std::iota(regions.begin(), regions.end(), 100);
-        const std::vector<int32_t> want = reference(power, regions);
+        const std::vector<int32_t> want = SelectionSorted(power, regions);
         const std::vector<int32_t> before = power;
         SortRegionsByPower(power.data(), n, regions.data());
         ASSERT_EQ(regions, want) << "trial " << trial;
         ASSERT_EQ(power, before);
+    }
+}
+
+TEST(SortRegionsByPower, MatchesThePlainSelectionSortOnEveryShortList) {
+    // Every list of up to 8 powers drawn from three values, so every way a
+    // value's regions can lie among the others (some in front of the first
+    // lower one, some behind it, none) occurs; and the same lists at the end
+    // of a full base layer, behind regions of one louder value.
+    for (int n = 1; n <= 8; ++n) {
+        int lists = 1;
+        for (int k = 0; k < n; ++k) lists *= 3;
+        for (int code = 0; code < lists; ++code) {
+            std::vector<int32_t> power(n);
+            for (int k = 0, rest = code; k < n; ++k, rest /= 3) power[k] = rest % 3 - 1;
+            for (int lead : {0, kBaseRegions - n}) {
+                std::vector<int32_t> layer(lead, 4);
+                layer.insert(layer.end(), power.begin(), power.end());
+                std::vector<int32_t> regions(layer.size());
+                std::iota(regions.begin(), regions.end(), 0);
+                const std::vector<int32_t> want = SelectionSorted(layer, regions);
+                SortRegionsByPower(layer.data(), static_cast<int>(layer.size()), regions.data());
+                ASSERT_EQ(regions, want) << "list " << code << " of " << n << ", behind " << lead;
+            }
+        }
     }
 }
 
