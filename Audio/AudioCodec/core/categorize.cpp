@@ -312,12 +312,12 @@ void Categorize(int regions, int available_bits, const int32_t* power_indices, i
 //
 // Each position has a key, how far its power lies below the largest
 // remaining one, held to 63, and the values are taken by key, the positions
-// holding one found by comparing all keys at once, a byte lane each. Keys
-// are not moved with the holes' entries: a position loses its key only by
-// being taken, after which that key is not looked for again, and the
-// positions an entry moved to are kept per key. Key 63 holds everything
-// further down; once it is the first left, the remaining positions are
-// keyed again.
+// holding one found by comparing all keys at once, a byte lane each. The
+// lanes compared keep the keys the pass began with: a position's entry
+// changes only while it is a top, whose key is being taken and is not
+// looked for again, and the positions each key's entries moved to are kept
+// beside them. Key 63 holds everything further down; once it is the first
+// left, the remaining positions are keyed again.
 constexpr int kKeyVectors = (kRegions + 15) / 16;
 constexpr int kKeySlots = 16 * kKeyVectors;
 constexpr int kLastKey = 63;
