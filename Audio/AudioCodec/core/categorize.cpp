@@ -26,17 +26,15 @@ using Lanes = int8_t __attribute__((vector_size(16)));
 constexpr int kLaneVectors = 2;  // up to 32 regions
 constexpr int kLanes = 16 * kLaneVectors;
 
-// The regions whose lanes are set (all ones), as bits, over `vectors`
-// vectors of lanes.
-template <int vectors = kLaneVectors>
-uint64_t RegionsSet(const Lanes* set) {
-    uint64_t regions = 0;
-    for (int i = 0; i < vectors; ++i) {
+// The regions whose lanes are set (all ones), as bits.
+uint32_t RegionsSet(const Lanes* set) {
+    uint32_t regions = 0;
+    for (int i = 0; i < kLaneVectors; ++i) {
 #if defined(__SSE2__)
-        const uint64_t bits = static_cast<uint32_t>(_mm_movemask_epi8(reinterpret_cast<__m128i>(set[i])));
+        const uint32_t bits = static_cast<uint32_t>(_mm_movemask_epi8(reinterpret_cast<__m128i>(set[i])));
 #else
-        uint64_t bits = 0;
-        for (int k = 0; k < 16; ++k) bits |= static_cast<uint64_t>(set[i][k] & 1) << k;
+        uint32_t bits = 0;
+        for (int k = 0; k < 16; ++k) bits |= static_cast<uint32_t>(set[i][k] & 1) << k;
 #endif
         regions |= bits << (16 * i);
     }
@@ -165,7 +163,7 @@ uint32_t RegionsAt(const Lanes* lanes, int32_t shift) {
         const Bytes t = reinterpret_cast<Bytes>(lanes[i]) + static_cast<uint8_t>(shift);
         hit[i] = ((t & 0xf1) == 0) & (t != 0);
     }
-    return static_cast<uint32_t>(RegionsSet(hit));
+    return RegionsSet(hit);
 }
 
 // The set bits of a byte: their positions, lowest first, in the leading
@@ -299,102 +297,53 @@ void Categorize(int regions, int available_bits, const int32_t* power_indices, i
 
 // The sort is a selection sort: step i takes, among positions i ... n - 1,
 // the largest power, the highest position among equal ones, and swaps it
-// with position i. The steps that take one value's k regions fill positions
-// i ... i + k - 1 (the front) and are done together. Call the highest
-// position holding the value the top: each step outputs the region at the
-// top, and the entry at position p = i, i + 1, ... takes its place there.
-// If that entry holds the value, it is output in turn from the top; if not
-// (a hole), it stays there for good and the next lower position holding the
-// value becomes the top. So the holes' entries go to the value's positions
-// beyond the front, from the highest down, and the regions come out in the
-// order: the top, then for each position p of the front but the last, p's
-// region if p holds the value, else the next top's.
-//
-// Each position has a key, how far its power lies below the largest
-// remaining one, held to 63, and the values are taken by key, the positions
-// holding one found by comparing all keys at once, a byte lane each. The
-// lanes compared keep the keys the pass began with: a position's entry
-// changes only while it is a top, whose key is being taken and is not
-// looked for again, and the positions each key's entries moved to are kept
-// beside them. Key 63 holds everything further down; once it is the first
-// left, the remaining positions are keyed again.
-constexpr int kKeyVectors = (kRegions + 15) / 16;
-constexpr int kKeySlots = 16 * kKeyVectors;
-constexpr int kLastKey = 63;
-
-int HighestBit(uint64_t bits) { return 63 - __builtin_clzll(bits); }
-
-// In place of __builtin_popcountll, which the baseline instruction set turns
-// into a library call.
-int BitCount(uint64_t bits) {
-    bits -= bits >> 1 & 0x5555555555555555u;
-    bits = (bits & 0x3333333333333333u) + (bits >> 2 & 0x3333333333333333u);
-    bits = (bits + (bits >> 4)) & 0x0f0f0f0f0f0f0f0fu;
-    return static_cast<int>((bits * 0x0101010101010101u) >> 56);
-}
+// with position i. Rather than scanning for it, each position sits in a
+// bucket by how far its power lies below the largest remaining one, with a
+// bit mask of positions per bucket: a step takes the highest position of
+// the first occupied bucket, and the swap moves position i's entry into the
+// place it took. The last bucket holds everything further down; once only
+// that one is left, the remaining positions are bucketed again.
+constexpr int kSortBuckets = 64;
 
 void SortRegionsByPower(const int32_t* power_indices, int regions, int32_t* region_numbers) {
-    // The remaining entries by position, and the regions taken so far, with
-    // room for a full row of eight written past the last.
-    int32_t power[kRegions], region[kRegions + 8] = {}, sorted[kRegions + 9];
-    uint8_t key[kKeySlots] = {};
+    int32_t power[kRegions];
     std::copy(power_indices, power_indices + regions, power);
-    std::copy(region_numbers, region_numbers + regions, region);
-    const uint64_t layer = (uint64_t{1} << regions) - 1;
-    int i = 0;
-    for (; i < regions - 1;) {
+    for (int i = 0; i < regions - 1;) {
         // The largest by a running maximum (no branch on each comparison).
-        int32_t largest = power[i];
-        for (int j = i + 1; j < regions; ++j) largest = std::max(largest, power[j]);
-        // bit k: key k is held; the last key is always marked, so reaching
-        // it ends the pass.
-        uint64_t held = uint64_t{1} << kLastKey;
+        int32_t top = power[i];
+        for (int j = i + 1; j < regions; ++j) top = std::max(top, power[j]);
+        uint64_t positions[kSortBuckets] = {};
+        uint64_t occupied = 0;  // bit d: bucket d holds a position
+        uint8_t bucket[kRegions];
         for (int j = i; j < regions; ++j) {
             // Unsigned, so that no difference of two indices overflows.
-            key[j] = static_cast<uint8_t>(std::min<uint32_t>(static_cast<uint32_t>(largest) - static_cast<uint32_t>(power[j]), kLastKey));
-            held |= uint64_t{1} << key[j];
+            const uint32_t below = static_cast<uint32_t>(top) - static_cast<uint32_t>(power[j]);
+            bucket[j] = static_cast<uint8_t>(std::min<uint32_t>(below, kSortBuckets - 1));
+            positions[bucket[j]] |= uint64_t{1} << j;
+            occupied |= uint64_t{1} << bucket[j];
         }
-        Lanes keys[kKeyVectors];
-        std::memcpy(keys, key, sizeof keys);
-        const uint64_t pass = layer & ~((uint64_t{1} << i) - 1);
-        // moved_to[k]: the positions an entry of key k moved to, valid for
-        // the keys whose bit is set in `moved`.
-        uint64_t moved_to[kLastKey], moved = 0;
-        for (int k = __builtin_ctzll(held); k < kLastKey; k = __builtin_ctzll(held)) {
-            held &= held - 1;
-            Lanes at[kKeyVectors];
-            for (int v = 0; v < kKeyVectors; ++v) at[v] = keys[v] == static_cast<int8_t>(k);
-            // The entries of a key stay as many however they move, so their
-            // count is found from the keys as the pass gave them.
-            const uint64_t keyed = RegionsSet<kKeyVectors>(at);
-            const int end = i + BitCount(keyed & pass);
-            const uint64_t value_at = (keyed | (moved >> k & 1 ? moved_to[k] : 0)) & layer & ~((uint64_t{1} << i) - 1);
-            const uint64_t front = (uint64_t{1} << end) - (uint64_t{1} << i);
-            // Each region of the front that holds the value is output one
-            // position later; the rows of eight cover most values whole.
-            for (int p = i; p < end - 1; p += 8) std::copy(region + p, region + p + 8, sorted + p + 1);
-            // The position after each hole, and the first, output the next
-            // top instead: the value's positions beyond the front from the
-            // highest down, each then taking the hole's entry.
-            int after_hole = i;
-            for (uint64_t holes = front & ~value_at, beyond = value_at & ~front; holes != 0; holes &= holes - 1) {
-                const int hole = __builtin_ctzll(holes), top = HighestBit(beyond);
-                beyond &= ~(uint64_t{1} << top);
-                sorted[after_hole] = region[top];
-                after_hole = hole + 1;
-                region[top] = region[hole];
-                power[top] = power[hole];
-                const int moving = key[top] = key[hole];
-                moved_to[moving] = (moved >> moving & 1 ? moved_to[moving] : 0) | uint64_t{1} << top;
-                moved |= uint64_t{1} << moving;
+        // The first occupied bucket's positions are held apart: they are
+        // taken before any other bucket is read again, so its stored mask is
+        // left stale.
+        int d = __builtin_ctzll(occupied);
+        uint64_t first = positions[d];
+        for (; i < regions - 1 && d < kSortBuckets - 1; ++i) {
+            const int best = 63 - __builtin_clzll(first);
+            const uint64_t front = uint64_t{1} << i, taken = uint64_t{1} << best;
+            // Position i's entry moves to `best` (when best is i, it is the
+            // one taken), so `best` leaves the first bucket unless the moved
+            // entry belongs to it, and then position i leaves instead.
+            const int moved = bucket[i];
+            positions[moved] = (positions[moved] & ~front) | taken;
+            first &= ~(moved == d ? front : taken);
+            bucket[best] = static_cast<uint8_t>(moved);
+            std::swap(power[i], power[best]);
+            std::swap(region_numbers[i], region_numbers[best]);
+            if (first == 0) {
+                occupied &= ~(uint64_t{1} << d);
+                d = __builtin_ctzll(occupied);
+                first = positions[d];
             }
-            // Then the highest position of the front holding the value, if
-            // any remains to be output (else this lands beyond the front).
-            sorted[after_hole] = region[HighestBit((value_at & front) | 1)];
-            i = end;
         }
     }
-    // A last position left alone is not a step of its own: it stays.
-    if (i == regions - 1) sorted[i] = region[i];
-    std::copy(sorted, sorted + regions, region_numbers);
 }
