@@ -57,21 +57,17 @@ inline Float4 LoadSamples(const int16_t* p) {
     return __builtin_convertvector(doubled >> 16, Float4);
 }
 
-// Four whole numbers within the 16-bit range, stored as 16-bit samples: the
-// low half of each lane, gathered by two shuffles (a direct narrowing
-// conversion compiles to extractions lane by lane).
-inline void StoreSamples(int16_t* p, Int4 v) {
-    const lanes_detail::Short8 halves = reinterpret_cast<lanes_detail::Short8>(v);
-    const Int4 pairs = reinterpret_cast<Int4>(__builtin_shufflevector(halves, halves, 0, 2, 2, 3, 4, 6, 6, 7));
-    const long long four = reinterpret_cast<lanes_detail::Long2>(__builtin_shufflevector(pairs, pairs, 0, 2, 0, 2))[0];
-    std::memcpy(p, &four, sizeof four);
+// The 4 x 4 transposition of four rows of lanes, in place.
+inline void Transpose4(Float4* rows) {
+    const Float4 a = __builtin_shufflevector(rows[0], rows[1], 0, 4, 1, 5);
+    const Float4 b = __builtin_shufflevector(rows[2], rows[3], 0, 4, 1, 5);
+    const Float4 c = __builtin_shufflevector(rows[0], rows[1], 2, 6, 3, 7);
+    const Float4 d = __builtin_shufflevector(rows[2], rows[3], 2, 6, 3, 7);
+    rows[0] = __builtin_shufflevector(a, b, 0, 1, 4, 5);
+    rows[1] = __builtin_shufflevector(a, b, 2, 3, 6, 7);
+    rows[2] = __builtin_shufflevector(c, d, 0, 1, 4, 5);
+    rows[3] = __builtin_shufflevector(c, d, 2, 3, 6, 7);
 }
-
-// Truncation toward zero, lane by lane.
-inline Int4 Truncate(Float4 v) { return __builtin_convertvector(v, Int4); }
-
-// p[0], p[stride], p[2 stride], p[3 stride].
-inline Float4 GatherFloat4(const float* p, int stride) { return Float4{p[0], p[stride], p[2 * stride], p[3 * stride]}; }
 
 // The lanes in the opposite order.
 inline Float4 Reverse(Float4 v) { return __builtin_shufflevector(v, v, 3, 2, 1, 0); }
