@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-constexpr int kFrameSamples = 960;
+#include "interface/packet_layout.h"
 constexpr double kFrameMicros = 20000.0;
 
 struct BenchAudio {

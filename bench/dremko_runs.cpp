@@ -8,7 +8,6 @@
 namespace {
 
 constexpr int kGap = 20;
-constexpr int kMaxPacketBytes = 528;
 
 std::vector<uint8_t> NewEncoder(const DremkoStream& stream) {
     std::vector<uint8_t> ctx(static_cast<size_t>(Dremko_SizeofEncoderContext()));

@@ -20,11 +20,10 @@
 
 #include "dremko.h"
 #include "fuzz_input.h"
+#include "interface/packet_layout.h"
 
 namespace {
 
-constexpr int kFrameSamples = 960;
-constexpr int kMaxFramesPerCall = 21;
 constexpr size_t kStreamModeOffset = 8;
 
 struct Settings {
@@ -37,12 +36,10 @@ void Check(bool condition) {
     if (!condition) std::abort();
 }
 
-// The packet length the decoder expects: main frames are held to 160 bytes.
-size_t PacketBytes(const Settings& s) {
-    const double main = static_cast<double>(s.bit_rate) * 0.0025;
-    const size_t main_bytes = main >= 160.0 ? 160 : static_cast<size_t>(main);
-    const size_t part = main_bytes + 26 * static_cast<size_t>(__builtin_popcount(s.rdp_bits & 15u));
-    return s.stereo_stream ? 2 * part : part;
+// The packet length the decoder expects for the settings.
+size_t ExpectedPacketBytes(const Settings& s) {
+    const int32_t part = PartBytes(DecoderMainBytes(s.bit_rate), CopyCount(s.rdp_bits));
+    return static_cast<size_t>(PacketBytes(part, s.stereo_stream != 0));
 }
 
 void Apply(void* ctx, const Settings& s) {
@@ -73,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(Dremko_InitDecoderContext(context.get(), stereo_out) == 0);
     Apply(context.get(), settings);
 
-    const size_t out_samples = static_cast<size_t>(kMaxFramesPerCall * kFrameSamples * (stereo_out ? 2 : 1));
+    const size_t out_samples = static_cast<size_t>(DREMKO_MAX_DECODED_FRAMES * kFrameSamples * (stereo_out ? 2 : 1));
     std::unique_ptr<int16_t[]> out(new int16_t[out_samples]);
     bool first = true;
     while (!FuzzInputEmpty(in)) {
@@ -85,12 +82,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             Apply(context.get(), settings);
         }
         const int32_t loss = TakeLoss(&in, control);
-        const size_t packet_bytes = PacketBytes(settings);
+        const size_t packet_bytes = ExpectedPacketBytes(settings);
         std::unique_ptr<uint8_t[]> packet(new uint8_t[packet_bytes]);
         if (!TakeBytes(&in, packet.get(), packet_bytes)) break;
         int32_t delivered = -1;
         Check(Dremko_DecodeFrame(context.get(), packet.get(), out.get(), loss, &delivered) == 0);
-        Check(first ? delivered == 1 : delivered >= 1 && delivered <= kMaxFramesPerCall);
+        Check(first ? delivered == 1 : delivered >= 1 && delivered <= DREMKO_MAX_DECODED_FRAMES);
         first = false;
     }
     return 0;

@@ -20,24 +20,17 @@
 
 #include "dremko.h"
 #include "fuzz_input.h"
+#include "interface/packet_layout.h"
 
 namespace {
 
-constexpr int kFrameSamples = 960;
 constexpr size_t kStereoFlagOffset = 8;
 
 void Check(bool condition) {
     if (!condition) std::abort();
 }
 
-// Main frame bytes for a per-channel rate: 120 ... 160.
-int32_t MainBytes(int32_t rate) {
-    const int32_t bits = static_cast<int32_t>(static_cast<double>(rate) * 0.02);
-    const int32_t bytes = (bits < 960 ? 960 : bits) / 8;
-    return bytes > 160 ? 160 : bytes;
-}
-
-int32_t HeldCopies(int32_t requested) { return requested < 0 ? 0 : (requested > 4 ? 4 : requested); }
+int32_t HeldCopies(int32_t requested) { return requested < 0 ? 0 : (requested > kMaxCopies ? kMaxCopies : requested); }
 
 }  // namespace
 
@@ -68,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const size_t samples = static_cast<size_t>(channels * kFrameSamples);
         std::unique_ptr<int16_t[]> pcm(new int16_t[samples]);
         for (size_t i = 0; i < samples; ++i) pcm[i] = pattern_length ? pattern[i % pattern_length] : 0;
-        const int32_t part_bytes = MainBytes(channel_rate) + 26 * HeldCopies(requested);
+        const int32_t part_bytes = PartBytes(EncoderMainBytes(channel_rate), HeldCopies(requested));
         std::unique_ptr<uint8_t[]> packet(new uint8_t[static_cast<size_t>(channels * part_bytes)]);
 
         Check(Dremko_EncodeFrame(context.get(), pcm.get(), packet.get(), requested) == part_bytes);

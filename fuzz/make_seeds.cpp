@@ -81,7 +81,7 @@ Bytes EncoderSeed(bool stereo, int32_t total_rate, const std::vector<int8_t>& re
         out.push_back(flip_every && t % flip_every == flip_every - 1 ? 1 : 0);
         out.push_back(static_cast<uint8_t>(requests[t]));
         out.push_back(255);
-        for (int i = 0; i < 255; ++i) PutLittleEndian(&out, static_cast<uint16_t>(speech[t * 960 + 2 * i]), 2);
+        for (int i = 0; i < 255; ++i) PutLittleEndian(&out, static_cast<uint16_t>(speech[t * kFrameSamples + 2 * i]), 2);
     }
     return out;
 }

@@ -37,7 +37,8 @@ void MeasureBands(const std::vector<int16_t>& in, const std::vector<int16_t>& ou
     int16_t in_window[1920] = {}, out_window[1920] = {};
     float x[960], y[960];
     InitCoreTables();
-    for (size_t at = kSkippedFrames * 960; at + 960 + kDelay <= out.size() && at + 960 <= in.size(); at += 960) {
+    for (size_t at = kSkippedFrames * kFrameSamples; at + kFrameSamples + kDelay <= out.size() && at + kFrameSamples <= in.size();
+         at += kFrameSamples) {
         std::copy_n(&in[at], 960, in_window + 960);
         std::copy_n(&out[at + kDelay], 960, out_window + 960);
         MdctAnalysis(in_window, x);

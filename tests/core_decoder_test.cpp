@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr int kCoefficientCount = 960;
 constexpr double kScale = 33.0;
 
 // Writes a core frame in its own layout: 16-bit little-endian words, each
@@ -81,7 +80,7 @@ FrameWriter FlatSplit7Frame(int ext_control) {
 
 struct Decoded {
     CoreDecoderState state;
-    std::vector<float> c = std::vector<float>(kCoefficientCount);
+    std::vector<float> c = std::vector<float>(kFrameSamples);
     std::string console;
 };
 
@@ -217,7 +216,7 @@ TEST(CoreDecoder, FramesWithoutAByteDecodeAsFaintBaseNoise) {
         for (int r = 0; r < kBaseRegions; ++r) EXPECT_EQ(d.state.power_index[r], -7);
         EXPECT_EQ(d.state.noise_gain, 1.0f);
         for (int r = 0; r < kBaseRegions; ++r) ExpectRegionIsNoise(d, r, NoiseLevel(d.state, r));
-        for (int k = 560; k < kCoefficientCount; ++k) EXPECT_EQ(d.c[k], 0.0f);
+        for (int k = 560; k < kFrameSamples; ++k) EXPECT_EQ(d.c[k], 0.0f);
         EXPECT_EQ(d.console, "");
     }
 }
@@ -268,7 +267,7 @@ TEST(CoreDecoder, FrameOf960BitsWithSplit0GetsFadingHighBandNoise) {
         previous = draw;
     }
     EXPECT_EQ(static_cast<int16_t>(HighBandNoiseState), previous);
-    for (int k = 880; k < kCoefficientCount; ++k) EXPECT_EQ(d.c[k], 0.0f);
+    for (int k = 880; k < kFrameSamples; ++k) EXPECT_EQ(d.c[k], 0.0f);
     EXPECT_EQ(d.console, "");
 }
 
@@ -536,7 +535,7 @@ TEST(CoreDecoder, StateCarriesNothingFromFrameToFrame) {
 
     CoreDecoderState used;
     std::memset(&used, 0x5A, sizeof used);
-    std::vector<float> out(kCoefficientCount);
+    std::vector<float> out(kFrameSamples);
     std::vector<uint8_t> junk(kCoreFrameBytes);
     for (auto& b : junk) b = static_cast<uint8_t>(random());
     testing::internal::CaptureStdout();
@@ -544,7 +543,7 @@ TEST(CoreDecoder, StateCarriesNothingFromFrameToFrame) {
     RestoreNoise(before);
     DecodeCoreFrame(&used, 1280, w.bytes.data(), out.data());
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(std::memcmp(out.data(), fresh.c.data(), sizeof(float) * kCoefficientCount), 0);
+    EXPECT_EQ(std::memcmp(out.data(), fresh.c.data(), sizeof(float) * kFrameSamples), 0);
 }
 
 // Decodes `frame` (bytes received) once more into `out` as it stands, with
@@ -568,9 +567,9 @@ TEST(CoreDecoder, EveryCoefficientIsWrittenWhateverTheBufferHeld) {
             for (auto& b : frame) b = static_cast<uint8_t>(random());
             const NoiseSnapshot before = SaveNoise();
             const Decoded clean = Decode(frame, 8 * bytes);
-            std::vector<float> stale(kCoefficientCount, std::nanf(""));
+            std::vector<float> stale(kFrameSamples, std::nanf(""));
             DecodeAgain(before, frame, 1.0, stale.data());
-            ASSERT_EQ(std::memcmp(stale.data(), clean.c.data(), sizeof(float) * kCoefficientCount), 0)
+            ASSERT_EQ(std::memcmp(stale.data(), clean.c.data(), sizeof(float) * kFrameSamples), 0)
                 << bytes << " bytes, trial " << trial;
         }
     }
@@ -590,9 +589,9 @@ TEST(CoreDecoder, GainInDecodingEqualsTheGainAppliedAfterwards) {
             for (auto& b : frame) b = static_cast<uint8_t>(random());
             const NoiseSnapshot before = SaveNoise();
             const Decoded plain = Decode(frame, 8 * bytes);
-            std::vector<float> gained(kCoefficientCount);
+            std::vector<float> gained(kFrameSamples);
             DecodeAgain(before, frame, 1.23, gained.data());
-            for (int k = 0; k < kCoefficientCount; ++k)
+            for (int k = 0; k < kFrameSamples; ++k)
                 ASSERT_EQ(gained[k], static_cast<float>(static_cast<double>(plain.c[k]) * 1.23))
                     << bytes << " bytes, trial " << trial << ", coefficient " << k;
         }
@@ -609,11 +608,11 @@ TEST(CoreDecoder, RandomFramesOfEveryLengthStayWithinTheirBytes) {
             if (trial == 0) std::fill(frame.begin(), frame.end(), 0xFF);
             if (trial == 1) std::fill(frame.begin(), frame.end(), 0x00);
             const Decoded d = Decode(frame, 8 * bytes);
-            for (int k = 0; k < kCoefficientCount; ++k) ASSERT_TRUE(std::isfinite(d.c[k])) << bytes;
+            for (int k = 0; k < kFrameSamples; ++k) ASSERT_TRUE(std::isfinite(d.c[k])) << bytes;
             if (bytes < 70) {
-                for (int k = 560; k < kCoefficientCount; ++k) ASSERT_EQ(d.c[k], 0.0f) << bytes;
+                for (int k = 560; k < kFrameSamples; ++k) ASSERT_EQ(d.c[k], 0.0f) << bytes;
             }
-            for (int k = 880; k < kCoefficientCount; ++k) ASSERT_EQ(d.c[k], 0.0f) << bytes;
+            for (int k = 880; k < kFrameSamples; ++k) ASSERT_EQ(d.c[k], 0.0f) << bytes;
             if (d.state.frame_error != 0) {
                 char expected[40];
                 std::snprintf(expected, sizeof expected, "decoder: FRAME ERROR %1d\n", d.state.frame_error);

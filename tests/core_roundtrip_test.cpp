@@ -25,7 +25,6 @@
 
 namespace {
 
-constexpr int kCoefficientCount = 960;
 constexpr double kScale = 33.0;
 constexpr double kAnalysisGain = 0.024529000744223595;
 
@@ -207,7 +206,7 @@ void CheckFrame(const RoundTrip& t) {
     } else {
         for (int k = 560; k < 880; ++k) ASSERT_EQ(t.c[k], 0.0f);
     }
-    for (int k = 880; k < kCoefficientCount; ++k) ASSERT_EQ(t.c[k], 0.0f);
+    for (int k = 880; k < kFrameSamples; ++k) ASSERT_EQ(t.c[k], 0.0f);
 }
 
 struct Signal {
@@ -241,7 +240,7 @@ TEST(CoreRoundTrip, RegionsReceivedInFullReconstructTheQuantisedInput) {
         int16_t history[1920] = {};
         for (int f = 0; f < frames; ++f) {
             std::memcpy(history + 960, signal.samples.data() + f * 960, 960 * sizeof(int16_t));
-            float x[kCoefficientCount];
+            float x[kFrameSamples];
             MdctAnalysis(history, x);
             for (float& v : x) v = static_cast<float>(static_cast<double>(v) * kAnalysisGain);
             uint8_t frame[kCoreFrameBytes];
@@ -252,7 +251,7 @@ TEST(CoreRoundTrip, RegionsReceivedInFullReconstructTheQuantisedInput) {
                 std::unique_ptr<uint8_t[]> received(new uint8_t[bytes]);  // exactly sized
                 std::memcpy(received.get(), frame, static_cast<size_t>(bytes));
                 CoreDecoderState state{};
-                float out[kCoefficientCount];
+                float out[kFrameSamples];
                 testing::internal::CaptureStdout();
                 DecodeCoreFrame(&state, 8 * bytes, received.get(), out);
                 const std::string console = testing::internal::GetCapturedStdout();

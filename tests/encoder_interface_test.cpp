@@ -15,7 +15,7 @@ TEST(EncoderInterface, ContextSizeAndNullContext) {
     EXPECT_LE(sizeof(DremkoEncoderContext), 40924u);
     EXPECT_EQ(Dremko_InitEncoderContext(nullptr, 64000, 0), 1);
     int16_t pcm[1920] = {};
-    uint8_t packet[528];
+    uint8_t packet[kMaxPacketBytes];
     EXPECT_EQ(Dremko_EncodeFrame(nullptr, pcm, packet, 2), -1);
 }
 
@@ -101,7 +101,7 @@ TEST(EncoderInterface, HostSwitchToStereoMirrorsChannelZero) {
     EncoderSession enc = MakeEncoder(128000, true);
     auto* ctx = static_cast<DremkoEncoderContext*>(enc.ctx());
     const std::vector<int16_t> a = test_signals::SpeechLike(6);
-    std::vector<uint8_t> packet(528);
+    std::vector<uint8_t> packet(kMaxPacketBytes);
     ctx->stereo = 0;
     for (int f = 0; f < 3; ++f) Dremko_EncodeFrame(enc.ctx(), a.data() + 960 * f, packet.data(), 2);
     EXPECT_EQ(0, std::memcmp(ctx->base_ring[0], ctx->base_ring[1], sizeof ctx->base_ring[0]));

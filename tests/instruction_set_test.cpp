@@ -184,7 +184,7 @@ CodecRun RunCodec(bool stereo) {
     std::vector<std::vector<uint8_t>> packets;
     const size_t frame = stereo ? 1920 : 960;
     for (size_t at = 0; at + frame <= pcm.size(); at += frame) {
-        std::vector<uint8_t> packet(528);
+        std::vector<uint8_t> packet(kMaxPacketBytes);
         const int32_t part = Dremko_EncodeFrame(enc.ctx(), &pcm[at], packet.data(), 2);
         packet.resize(static_cast<size_t>(stereo ? 2 * part : part));
         run.packets.insert(run.packets.end(), packet.begin(), packet.end());

@@ -18,13 +18,13 @@ using Frame = std::vector<float>;
 // signs differ from any other decode of it, but never its magnitudes.
 Frame DecodeCopyAlone(const uint8_t* copy) {
     static CoreDecoderState state;
-    Frame out(kCoefficients);
+    Frame out(kFrameSamples);
     DecodeChannelFrame(&state, copy, 208, out.data());
     return out;
 }
 
 bool SameMagnitudes(const float* a, const Frame& b) {
-    for (int k = 0; k < kCoefficients; ++k)
+    for (int k = 0; k < kFrameSamples; ++k)
         if (std::fabs(a[k]) != std::fabs(b[k])) return false;
     return true;
 }
@@ -51,7 +51,7 @@ Tally RunWithLoss(const std::vector<bool>& received, bool stereo) {
     const auto packets = EncodeAll(enc, stereo ? test_signals::Planar(a, b) : a, stereo, 4);
     DecoderSession dec = MakeDecoder(64000, 4, stereo);
     auto* ctx = static_cast<DremkoDecoderContext*>(dec.ctx());
-    const size_t part = 160 + 4 * 26;
+    const size_t part = PartBytes(kCoreFrameBytes, kMaxCopies);
 
     std::vector<int16_t> out(21 * 1920);
     Tally tally;
@@ -129,7 +129,7 @@ TEST(RecoveryEndToEnd, NewerNeighbourIsTheStoredFrameUntilACopyFillsItsSlot) {
     // The packet after the gap carries no copies: entries m-1, m-3, m-5 are
     // absent, m-2 and m-4 come from the stored packet.
     DremkoSetDecoderRdpBits(dec.ctx(), 0);
-    std::vector<uint8_t> bare(packets[7].begin(), packets[7].begin() + 160);
+    std::vector<uint8_t> bare(packets[7].begin(), packets[7].begin() + kCoreFrameBytes);
     const int32_t first = ctx->ring_read;
     Dremko_DecodeFrame(dec.ctx(), bare.data(), out.data(), 0, &delivered);
     ASSERT_EQ(delivered, 6);
@@ -138,13 +138,13 @@ TEST(RecoveryEndToEnd, NewerNeighbourIsTheStoredFrameUntilACopyFillsItsSlot) {
     const float* frame_m2 = ctx->frame_ring[0][(first + 3) % kRingFrames];  // from the stored packet's copy
     const float* frame_m = ctx->frame_ring[0][(first + 5) % kRingFrames];   // the stored packet's frame
     int blended_with_stored = 0, blended_with_m2 = 0;
-    for (int k = 40; k < kCoefficients; ++k) {
+    for (int k = 40; k < kFrameSamples; ++k) {
         const float magnitude = std::fabs(frame_m3[k]);
         blended_with_stored += magnitude == 0.5f * (std::fabs(frame_m4[k]) + std::fabs(frame_m[k]));
         blended_with_m2 += magnitude == 0.5f * (std::fabs(frame_m4[k]) + std::fabs(frame_m2[k]));
     }
-    EXPECT_EQ(blended_with_stored, kCoefficients - 40);
-    EXPECT_LT(blended_with_m2, kCoefficients - 40);
+    EXPECT_EQ(blended_with_stored, kFrameSamples - 40);
+    EXPECT_LT(blended_with_m2, kFrameSamples - 40);
 }
 
 }  // namespace

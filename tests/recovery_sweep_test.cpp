@@ -14,23 +14,23 @@
 
 namespace {
 
-constexpr int kMain = 160;  // 64000 bit/s per channel
+constexpr int kMain = kCoreFrameBytes;  // 64000 bit/s per channel
 
 // Keeps the main frame and the copies whose mask bit is set, per channel.
 std::vector<uint8_t> WithMask(const std::vector<uint8_t>& full, int channels, int mask) {
-    const size_t full_part = kMain + 4 * 26;
+    const size_t full_part = PartBytes(kMain, kMaxCopies);
     std::vector<uint8_t> out;
     for (int ch = 0; ch < channels; ++ch) {
         const uint8_t* part = full.data() + ch * full_part;
         out.insert(out.end(), part, part + kMain);
-        for (int j = 0; j < 4; ++j)
-            if (mask & (1 << j)) out.insert(out.end(), part + kMain + 26 * j, part + kMain + 26 * (j + 1));
+        for (int j = 0; j < kMaxCopies; ++j)
+            if (mask & (1 << j)) out.insert(out.end(), part + CopyOffset(kMain, j), part + CopyOffset(kMain, j + 1));
     }
     return out;
 }
 
 void PoisonRing(DremkoDecoderContext* ctx) {
-    std::fill(&ctx->frame_ring[0][0][0], &ctx->frame_ring[0][0][0] + 2 * kRingFrames * kCoefficients,
+    std::fill(&ctx->frame_ring[0][0][0], &ctx->frame_ring[0][0][0] + 2 * kRingFrames * kFrameSamples,
               std::numeric_limits<float>::quiet_NaN());
 }
 
@@ -38,7 +38,7 @@ bool SlotsWritten(const DremkoDecoderContext* ctx, int32_t first, int32_t count,
     for (int32_t i = 0; i < count; ++i)
         for (int ch = 0; ch < channels; ++ch) {
             const float* slot = ctx->frame_ring[ch][(first + i) % kRingFrames];
-            if (std::any_of(slot, slot + kCoefficients, [](float v) { return std::isnan(v); })) return false;
+            if (std::any_of(slot, slot + kFrameSamples, [](float v) { return std::isnan(v); })) return false;
         }
     return true;
 }

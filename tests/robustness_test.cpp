@@ -23,7 +23,6 @@
 
 namespace {
 
-constexpr int kFrame = 960;
 constexpr int kMaxFramesPerCall = 21;
 constexpr int16_t kUntouched = 0x5A5A;
 
@@ -56,13 +55,8 @@ std::unique_ptr<uint8_t[]> ExactBlock(size_t size, size_t* cursor) {
     return block;
 }
 
-// The packet length a decoder expects: a main frame of rate / 400 bytes, at
-// most 160, and 26 bytes per copy bit among bits 0 ... 3, per stream channel.
 size_t DecoderPacketBytes(uint32_t bit_rate, uint16_t rdp_bits, bool stereo_stream) {
-    const size_t main_bytes = bit_rate / 400 < 160 ? bit_rate / 400 : 160;
-    size_t part = main_bytes;
-    for (int k = 0; k < 4; ++k) part += (rdp_bits >> k & 1) ? 26 : 0;
-    return stereo_stream ? 2 * part : part;
+    return static_cast<size_t>(PacketBytes(PartBytes(DecoderMainBytes(bit_rate), CopyCount(rdp_bits)), stereo_stream));
 }
 
 // A host writes the stream mode into the decoder context at byte offset 8.
@@ -78,7 +72,7 @@ void DecodeHostileSession(bool stereo_out, uint32_t rate, uint16_t mask, uint32_
                           size_t* cursor) {
     static const int32_t kLosses[] = {7, 1, -1, 3, INT32_MIN, 2, 25, 0, INT32_MAX, 6, 1, 0};
     DecoderSession dec = MakeDecoder(0, 0, stereo_out);
-    const size_t frame_samples = stereo_out ? 2 * kFrame : kFrame;
+    const size_t frame_samples = stereo_out ? 2 * kFrameSamples : kFrameSamples;
     for (int call = 0; call < 12; ++call) {
         if (call == 6) {
             rate = later_rate;
@@ -135,7 +129,7 @@ TEST(DecoderRobustness, StaysInsideItsPacketContextAndOutputForEverySetting) {
 TEST(DecoderRobustness, CoreFramesOfAnyLengthReadOnlyTheirOwnBytes) {
     InitCoreTables();
     CoreDecoderState state{};
-    float coefficients[kFrame];
+    float coefficients[kFrameSamples];
     const int lengths[] = {INT_MIN, -8, -1, 0, 1, 7, 8, 9, 15, 16, 24, 200, 208, 968, 1272, 1280, 1281, 1288, INT_MAX};
     size_t cursor = 0;
     testing::internal::CaptureStdout();
@@ -144,8 +138,8 @@ TEST(DecoderRobustness, CoreFramesOfAnyLengthReadOnlyTheirOwnBytes) {
         for (int content = 0; content < 6; ++content) {
             const std::unique_ptr<uint8_t[]> frame = ExactBlock(bytes, &cursor);
             DecodeCoreFrame(&state, bits, frame.get(), coefficients);
-            for (int k = 0; k < kFrame; ++k) EXPECT_TRUE(std::isfinite(coefficients[k])) << bits << " bits, k " << k;
-            for (int k = 880; k < kFrame; ++k) EXPECT_EQ(coefficients[k], 0.0f) << bits << " bits";
+            for (int k = 0; k < kFrameSamples; ++k) EXPECT_TRUE(std::isfinite(coefficients[k])) << bits << " bits, k " << k;
+            for (int k = 880; k < kFrameSamples; ++k) EXPECT_EQ(coefficients[k], 0.0f) << bits << " bits";
         }
     }
     ExpectOnlyFrameErrorLines(testing::internal::GetCapturedStdout());
@@ -159,7 +153,7 @@ TEST(DecoderRobustness, CoreFramesOfAnyLengthReadOnlyTheirOwnBytes) {
         HighBandNoiseState = high;
         DecodeCoreFrame(&state, bits, frame, out);
     };
-    float empty[kFrame], reference[kFrame];
+    float empty[kFrameSamples], reference[kFrameSamples];
     const uint8_t no_byte = 0;
     decode(0, &no_byte, empty);
     for (int bits = 1; bits < 8; ++bits) {
@@ -180,12 +174,6 @@ TEST(DecoderRobustness, CoreFramesOfAnyLengthReadOnlyTheirOwnBytes) {
     HighBandNoiseState = high;
 }
 
-// Main frame bytes for a per-channel rate: 960 bits at least, 160 bytes at most.
-int32_t EncoderMainBytes(int32_t rate) {
-    const int32_t bits = rate / 50 > 960 ? rate / 50 : 960;
-    return bits / 8 < 160 ? bits / 8 : 160;
-}
-
 TEST(EncoderRobustness, WritesExactlyOnePacketForAnyRateStereoFlagAndRedundancy) {
     const int32_t rates[] = {INT32_MIN, -1, 0, 1, 47999, 48000, 50050, 64399, 64400, 128800, 1000000, INT32_MAX};
     const int32_t stereo_flags[] = {0, 1, -7};
@@ -200,11 +188,11 @@ TEST(EncoderRobustness, WritesExactlyOnePacketForAnyRateStereoFlagAndRedundancy)
             const int channels = stereo ? 2 : 1;
             const int32_t main_bytes = EncoderMainBytes(stereo ? rate >> 1 : rate);
             for (size_t t = 0; t < sizeof requests / sizeof requests[0]; ++t) {
-                const int32_t copies = requests[t] < 0 ? 0 : (requests[t] > 4 ? 4 : requests[t]);
-                std::unique_ptr<int16_t[]> pcm(new int16_t[static_cast<size_t>(channels * kFrame)]);
-                std::memcpy(pcm.get(), &speech[t * kFrame], kFrame * sizeof(int16_t));
-                if (channels == 2) std::memcpy(pcm.get() + kFrame, &chords[t * kFrame], kFrame * sizeof(int16_t));
-                const int32_t part_bytes = main_bytes + 26 * copies;
+                const int32_t copies = requests[t] < 0 ? 0 : (requests[t] > kMaxCopies ? kMaxCopies : requests[t]);
+                std::unique_ptr<int16_t[]> pcm(new int16_t[static_cast<size_t>(channels * kFrameSamples)]);
+                std::memcpy(pcm.get(), &speech[t * kFrameSamples], kFrameSamples * sizeof(int16_t));
+                if (channels == 2) std::memcpy(pcm.get() + kFrameSamples, &chords[t * kFrameSamples], kFrameSamples * sizeof(int16_t));
+                const int32_t part_bytes = PartBytes(main_bytes, copies);
                 std::unique_ptr<uint8_t[]> packet(new uint8_t[static_cast<size_t>(channels * part_bytes)]);
                 ASSERT_EQ(Dremko_EncodeFrame(context.data(), pcm.get(), packet.get(), requests[t]), part_bytes);
                 EXPECT_EQ(DremkoEncoder_GetRP(context.data()), copies);

@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr int kFrame48k = 960;
 
 std::vector<int16_t> LoadSpeechFixture() {
     std::vector<int16_t> pcm;
@@ -32,7 +31,7 @@ std::vector<uint32_t> Flags(const std::vector<int16_t>& pcm) {
     static SpeechDetectorState st;
     SpeechDetector_Init(&st, 48, 20);
     std::vector<uint32_t> flags;
-    for (size_t i = 0; i + kFrame48k <= pcm.size(); i += kFrame48k) flags.push_back(SpeechDetector_Process(&pcm[i], &st));
+    for (size_t i = 0; i + kFrameSamples <= pcm.size(); i += kFrameSamples) flags.push_back(SpeechDetector_Process(&pcm[i], &st));
     return flags;
 }
 
@@ -40,12 +39,12 @@ std::vector<uint32_t> Flags(const std::vector<int16_t>& pcm) {
 // silence and strongly periodic at a pitch of 66 ... 400 Hz.
 bool IsVoicedFrame(const int16_t* x) {
     double energy = 0.0;
-    for (int n = 0; n < kFrame48k; ++n) energy += static_cast<double>(x[n]) * x[n];
-    if (std::sqrt(energy / kFrame48k) < 500.0) return false;
+    for (int n = 0; n < kFrameSamples; ++n) energy += static_cast<double>(x[n]) * x[n];
+    if (std::sqrt(energy / kFrameSamples) < 500.0) return false;
     double best = 0.0;
     for (int lag = 120; lag <= 720; ++lag) {
         double xy = 0.0, xx = 0.0, yy = 0.0;
-        for (int n = 0; n + lag < kFrame48k; ++n) {
+        for (int n = 0; n + lag < kFrameSamples; ++n) {
             xy += static_cast<double>(x[n]) * x[n + lag];
             xx += static_cast<double>(x[n]) * x[n];
             yy += static_cast<double>(x[n + lag]) * x[n + lag];
@@ -90,7 +89,7 @@ TEST(SpeechDetector, SameTimingAt48kHz) {
     const std::vector<int16_t> x = test_signals::Noise(5, 2000.0);
     const int expected_steps[5] = {1, 2, 3, 5, 6};
     for (int f = 0; f < 5; ++f) {
-        SpeechDetector_Process(&x[kFrame48k * f], &st);
+        SpeechDetector_Process(&x[kFrameSamples * f], &st);
         EXPECT_EQ(st.levelRingIndex, expected_steps[f]) << "frame " << f;
     }
 }
@@ -99,17 +98,17 @@ TEST(SpeechDetector, ConstantFramesMarkAResetForTheNextFrameThatMoves) {
     static SpeechDetectorState st;
     SpeechDetector_Init(&st, 48, 20);
     const std::vector<int16_t> speech = LoadSpeechFixture();
-    ASSERT_GE(speech.size(), 20u * kFrame48k);
-    const std::vector<int16_t> zeros(kFrame48k, 0);
+    ASSERT_GE(speech.size(), 20u * kFrameSamples);
+    const std::vector<int16_t> zeros(kFrameSamples, 0);
     EXPECT_EQ(SpeechDetector_Process(zeros.data(), &st), 0u);
     EXPECT_EQ(st.resetPending, 1);
     EXPECT_EQ(st.levelRingIndex, 0);
     uint32_t flag = 0;
-    for (int f = 0; f < 10; ++f) flag = SpeechDetector_Process(&speech[kFrame48k * f], &st);
+    for (int f = 0; f < 10; ++f) flag = SpeechDetector_Process(&speech[kFrameSamples * f], &st);
     ASSERT_EQ(flag, 1u);
     // A steady 1000 decimates to a constant 1008 once the filter has filled
     // (the first steady frame still carries the filter's memory of the speech).
-    const std::vector<int16_t> steady(kFrame48k, 1000);
+    const std::vector<int16_t> steady(kFrameSamples, 1000);
     SpeechDetector_Process(steady.data(), &st);
     const float p = st.speechProbability;
     const int32_t steps = st.levelRingIndex;
@@ -121,7 +120,7 @@ TEST(SpeechDetector, ConstantFramesMarkAResetForTheNextFrameThatMoves) {
     }
     // The next moving frame starts from a cleared detector (p = 0, no lags, a
     // fresh hop) but keeps the level tracking, which still counts its hops.
-    EXPECT_EQ(SpeechDetector_Process(&speech[kFrame48k * 10], &st), 0u);
+    EXPECT_EQ(SpeechDetector_Process(&speech[kFrameSamples * 10], &st), 0u);
     EXPECT_EQ(st.resetPending, 0);
     EXPECT_EQ(st.speechProbability, 0.0f);
     EXPECT_EQ(st.levelRingIndex, steps + 1);
@@ -147,12 +146,12 @@ TEST(SpeechDetector, FlagFromTheHighestProbabilityOfTheFrame) {
 
 TEST(SpeechDetector, FlagsRecordedSpeechButNotNoiseOrSilence) {
     const std::vector<int16_t> speech = LoadSpeechFixture();
-    ASSERT_GE(speech.size(), 150u * kFrame48k) << "tests/data/speech_48k.raw (scripts/make_speech_fixture.sh)";
+    ASSERT_GE(speech.size(), 150u * kFrameSamples) << "tests/data/speech_48k.raw (scripts/make_speech_fixture.sh)";
     const std::vector<uint32_t> flags = Flags(speech);
     int voiced = 0;
     int voiced_flagged = 0;
     for (size_t f = 0; f < flags.size(); ++f) {
-        if (!IsVoicedFrame(&speech[kFrame48k * f])) continue;
+        if (!IsVoicedFrame(&speech[kFrameSamples * f])) continue;
         ++voiced;
         voiced_flagged += flags[f];
     }
@@ -167,21 +166,21 @@ TEST(SpeechDetector, FlagsRecordedSpeechButNotNoiseOrSilence) {
         const std::vector<uint32_t> noise = Flags(test_signals::Noise(150, rms));
         EXPECT_EQ(std::count(noise.begin(), noise.end(), 1u), 0) << "noise of rms " << rms;
     }
-    const std::vector<uint32_t> silence = Flags(std::vector<int16_t>(50 * kFrame48k, 0));
+    const std::vector<uint32_t> silence = Flags(std::vector<int16_t>(50 * kFrameSamples, 0));
     EXPECT_EQ(std::count(silence.begin(), silence.end(), 1u), 0);
 }
 
 TEST(SpeechDetector, EncoderReportsTheFlagOneFrameLate) {
     const std::vector<int16_t> speech = LoadSpeechFixture();
-    ASSERT_GE(speech.size(), 150u * kFrame48k);
+    ASSERT_GE(speech.size(), 150u * kFrameSamples);
     const std::vector<uint32_t> flags = Flags(speech);
     std::vector<uint8_t> context(static_cast<size_t>(Dremko_SizeofEncoderContext()));
     ASSERT_EQ(Dremko_InitEncoderContext(context.data(), 48000, 0), 0);
     EXPECT_EQ(DremkoEncoder_GetSpeechDetect(context.data()), 0);
-    uint8_t packet[2 * (160 + 4 * 26)];
+    uint8_t packet[kMaxPacketBytes];
     int ones = 0;
     for (size_t f = 0; f < flags.size(); ++f) {
-        Dremko_EncodeFrame(context.data(), &speech[kFrame48k * f], packet, 0);
+        Dremko_EncodeFrame(context.data(), &speech[kFrameSamples * f], packet, 0);
         const int32_t expected = f == 0 ? 0 : static_cast<int32_t>(flags[f - 1]);
         ASSERT_EQ(DremkoEncoder_GetSpeechDetect(context.data()), expected) << "frame " << f;
         ones += expected;

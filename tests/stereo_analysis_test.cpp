@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr int kFrame = 960;
 constexpr int kBands = 10;
 constexpr double kPi = 3.14159265358979323846;
 
@@ -20,13 +19,13 @@ using Frame = std::vector<int16_t>;
 using Powers = std::vector<float>;
 
 Frame FrameOf(const std::vector<int16_t>& signal, int index) {
-    return Frame(signal.begin() + index * kFrame, signal.begin() + (index + 1) * kFrame);
+    return Frame(signal.begin() + index * kFrameSamples, signal.begin() + (index + 1) * kFrameSamples);
 }
 
 // Sum of tones at the centres of the chosen bands (1000 + 200 b Hz).
 Frame BandTones(const std::vector<int>& bands, double amplitude) {
-    Frame x(kFrame);
-    for (int n = 0; n < kFrame; ++n) {
+    Frame x(kFrameSamples);
+    for (int n = 0; n < kFrameSamples; ++n) {
         double v = 0;
         for (int b : bands) v += amplitude * std::cos(2 * kPi * (1000.0 + 200.0 * b) * n / 48000.0 + 0.3 * b);
         x[n] = static_cast<int16_t>(std::lround(v));
@@ -40,7 +39,7 @@ std::vector<int> BandRange(int from, int to) {
     return bands;
 }
 
-const Frame kSilence(kFrame, 0);
+const Frame kSilence(kFrameSamples, 0);
 
 // |sum of w[n] x[n] e^(-2 pi i k n / 480)|^2 over the first 480 samples, in double
 // with the exact symmetric Blackman window.
@@ -103,7 +102,7 @@ TEST(StereoBandPowers, IgnoreTheSecondHalfOfTheFrameAndKeepChannelsApart) {
     const Frame speech = FrameOf(test_signals::SpeechLike(10), 5);
     const Frame chords = FrameOf(test_signals::Chords(10), 3);
     Frame speech_other_tail = speech;
-    for (int n = 480; n < kFrame; ++n) speech_other_tail[n] = static_cast<int16_t>(n * 37);
+    for (int n = 480; n < kFrameSamples; ++n) speech_other_tail[n] = static_cast<int16_t>(n * 37);
     Powers a0, a1, b0, b1, c0, c1;
     BandPowers(speech, chords, &a0, &a1);
     BandPowers(speech_other_tail, chords, &b0, &b1);
@@ -250,9 +249,9 @@ TEST(StereoDominance, DecisionsIgnoreTheSecondHalfOfEachFrame) {
         Frame x0 = FrameOf(speech, f), x1 = FrameOf(chords, f);
         for (int16_t& v : f < 20 ? x1 : x0) v = static_cast<int16_t>(v / 20);
         const int da = StereoDominance(x0.data(), x1.data(), &a);
-        for (int n = 480; n < kFrame; ++n) {
-            x0[n] = noise[f * kFrame + n];
-            x1[n] = noise[f * kFrame + n - 480];
+        for (int n = 480; n < kFrameSamples; ++n) {
+            x0[n] = noise[f * kFrameSamples + n];
+            x1[n] = noise[f * kFrameSamples + n - 480];
         }
         EXPECT_EQ(StereoDominance(x0.data(), x1.data(), &b), da) << f;
         ones += da;

@@ -11,12 +11,11 @@
 
 namespace {
 
-constexpr int kFrame = 960;
 constexpr int kSegmentFrames = 100;  // the loud channel swaps every 2 s
 constexpr int kSegments = 4;
 constexpr int kFrames = kSegmentFrames * kSegments;
 constexpr int kTotalRate = 96000;  // 48 kbit/s per channel
-constexpr int kDelay = 2 * kFrame;  // one packet held back by the decoder, one frame of MDCT overlap
+constexpr int kDelay = 2 * kFrameSamples;  // one packet held back by the decoder, one frame of MDCT overlap
 
 // Channel 0 speaks, channel 1 plays chords; in each segment one of them is
 // 30 dB down, channel 0 being the loud one in even segments.
@@ -32,8 +31,8 @@ Scene MakeScene() {
     s.channel[0] = test_signals::SpeechLike(kFrames);
     s.channel[1] = test_signals::Chords(kFrames);
     for (int ch = 0; ch < 2; ++ch)
-        for (int n = 0; n < kFrames * kFrame; ++n)
-            if (LoudChannel(n / kFrame) != ch)
+        for (int n = 0; n < kFrames * kFrameSamples; ++n)
+            if (LoudChannel(n / kFrameSamples) != ch)
                 s.channel[ch][n] = static_cast<int16_t>(std::lround(s.channel[ch][n] * 0.0316));
     s.planar = test_signals::Planar(s.channel[0], s.channel[1]);
     return s;
@@ -46,7 +45,7 @@ struct Encoded {
 
 Encoded EncodeWithEnergy(const std::vector<int16_t>& pcm, bool stereo) {
     EncoderSession enc = MakeEncoder(stereo ? kTotalRate : kTotalRate / 2, stereo);
-    const size_t frame = stereo ? 2 * kFrame : kFrame;
+    const size_t frame = stereo ? 2 * kFrameSamples : kFrameSamples;
     Encoded e;
     for (size_t at = 0; at + frame <= pcm.size(); at += frame) {
         const std::vector<int16_t> one(pcm.begin() + at, pcm.begin() + at + frame);
@@ -71,7 +70,7 @@ double Correlation(const std::vector<int16_t>& out, const std::vector<int16_t>& 
 // SNR in dB of the output against the input over frames [first, last).
 double SegmentSnr(const std::vector<int16_t>& out, const std::vector<int16_t>& in, int first, int last) {
     double signal = 0, noise = 0;
-    for (int n = first * kFrame; n < last * kFrame; ++n) {
+    for (int n = first * kFrameSamples; n < last * kFrameSamples; ++n) {
         const double x = in[n], e = out[n + kDelay] - x;
         signal += x * x;
         noise += e * e;
@@ -111,20 +110,20 @@ TEST(StereoEndToEnd, EachDecodedChannelFollowsItsOwnInput) {
     DecoderSession dec = MakeDecoder(kTotalRate / 2, 0, true);
     const DecodeResult decoded = DecodeAll(dec, stereo.packets, {}, true);
     for (int32_t d : decoded.delivered) ASSERT_EQ(d, 1);
-    ASSERT_EQ(decoded.pcm.size(), static_cast<size_t>(kFrames) * 2 * kFrame);
+    ASSERT_EQ(decoded.pcm.size(), static_cast<size_t>(kFrames) * 2 * kFrameSamples);
 
     std::vector<int16_t> out[2];
     for (int f = 0; f < kFrames; ++f)
         for (int ch = 0; ch < 2; ++ch)
-            out[ch].insert(out[ch].end(), decoded.pcm.begin() + (2 * f + ch) * kFrame,
-                           decoded.pcm.begin() + (2 * f + ch + 1) * kFrame);
+            out[ch].insert(out[ch].end(), decoded.pcm.begin() + (2 * f + ch) * kFrameSamples,
+                           decoded.pcm.begin() + (2 * f + ch + 1) * kFrameSamples);
 
     for (int ch = 0; ch < 2; ++ch) {
         SCOPED_TRACE(ch);
         // The output lines up with its own input two frames late, and not with the other channel.
         const double aligned = Correlation(out[ch], scene.channel[ch], kDelay);
         EXPECT_GT(aligned, 0.95);
-        for (int lag : {kDelay - kFrame, kDelay - 1, kDelay + 1, kDelay + kFrame})
+        for (int lag : {kDelay - kFrameSamples, kDelay - 1, kDelay + 1, kDelay + kFrameSamples})
             EXPECT_LT(Correlation(out[ch], scene.channel[ch], lag), aligned) << lag;
         EXPECT_LT(std::fabs(Correlation(out[ch], scene.channel[1 - ch], kDelay)), 0.1);
         // Loud or 30 dB down, each channel is coded on its own scale.

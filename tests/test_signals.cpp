@@ -14,7 +14,7 @@ int16_t Clip(double v) { return static_cast<int16_t>(std::max(-32768.0, std::min
 }  // namespace
 
 std::vector<int16_t> SpeechLike(int frames, uint32_t seed) {
-    const int n = frames * kFrame;
+    const int n = frames * kFrameSamples;
     std::vector<int16_t> out(n);
     std::mt19937 rng(seed);
     std::uniform_real_distribution<double> jitter(-1.0, 1.0);
@@ -38,7 +38,7 @@ std::vector<int16_t> SpeechLike(int frames, uint32_t seed) {
 }
 
 std::vector<int16_t> Chords(int frames) {
-    const int n = frames * kFrame;
+    const int n = frames * kFrameSamples;
     std::vector<int16_t> out(n);
     const double chords[3][3] = {{261.63, 329.63, 392.0}, {220.0, 277.18, 329.63}, {196.0, 246.94, 293.66}};
     for (int i = 0; i < n; ++i) {
@@ -55,7 +55,7 @@ std::vector<int16_t> Chords(int frames) {
 }
 
 std::vector<int16_t> Noise(int frames, double rms, uint32_t seed) {
-    std::vector<int16_t> out(frames * kFrame);
+    std::vector<int16_t> out(frames * kFrameSamples);
     std::mt19937 rng(seed);
     std::normal_distribution<double> gauss(0.0, rms);
     for (auto& s : out) s = Clip(gauss(rng));
@@ -63,7 +63,7 @@ std::vector<int16_t> Noise(int frames, double rms, uint32_t seed) {
 }
 
 std::vector<int16_t> Sweep(int frames, double amplitude) {
-    const int n = frames * kFrame;
+    const int n = frames * kFrameSamples;
     std::vector<int16_t> out(n);
     const double duration = static_cast<double>(n) / kRate;
     const double f0 = 50.0, f1 = 20000.0;
@@ -76,18 +76,18 @@ std::vector<int16_t> Sweep(int frames, double amplitude) {
 }
 
 std::vector<int16_t> Tone(int frames, double frequency, double amplitude) {
-    std::vector<int16_t> out(frames * kFrame);
+    std::vector<int16_t> out(frames * kFrameSamples);
     for (size_t i = 0; i < out.size(); ++i)
         out[i] = Clip(amplitude * std::sin(2 * kPi * frequency * static_cast<double>(i) / kRate));
     return out;
 }
 
 std::vector<int16_t> Planar(const std::vector<int16_t>& left, const std::vector<int16_t>& right) {
-    const size_t frames = std::min(left.size(), right.size()) / kFrame;
-    std::vector<int16_t> out(2 * frames * kFrame);
+    const size_t frames = std::min(left.size(), right.size()) / kFrameSamples;
+    std::vector<int16_t> out(2 * frames * kFrameSamples);
     for (size_t f = 0; f < frames; ++f) {
-        std::copy_n(left.begin() + f * kFrame, kFrame, out.begin() + 2 * f * kFrame);
-        std::copy_n(right.begin() + f * kFrame, kFrame, out.begin() + (2 * f + 1) * kFrame);
+        std::copy_n(left.begin() + f * kFrameSamples, kFrameSamples, out.begin() + 2 * f * kFrameSamples);
+        std::copy_n(right.begin() + f * kFrameSamples, kFrameSamples, out.begin() + (2 * f + 1) * kFrameSamples);
     }
     return out;
 }

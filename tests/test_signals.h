@@ -3,10 +3,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "interface/packet_layout.h"
+
 namespace test_signals {
 
 constexpr int kRate = 48000;
-constexpr int kFrame = 960;
 
 // Voiced speech-like sound: a gliding pitch with harmonics shaped by
 // formants, syllables separated by short pauses.

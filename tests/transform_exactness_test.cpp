@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr int kM = 960;
 
 // Portable 32-bit linear congruential sequence.
 struct Lcg {
@@ -43,7 +42,7 @@ protected:
 
 TEST_F(TransformExactness, Fft480) {
     Lcg rng{480};
-    std::vector<float> data(kM), out(kM);
+    std::vector<float> data(kFrameSamples), out(kFrameSamples);
     for (float& v : data) v = rng.NextFloat();
     Fft480(data.data(), out.data());
     Fnv1a fnv;
@@ -53,9 +52,9 @@ TEST_F(TransformExactness, Fft480) {
 
 TEST_F(TransformExactness, Dct4) {
     Lcg rng{960};
-    std::vector<float> in(kM), out(kM);
+    std::vector<float> in(kFrameSamples), out(kFrameSamples);
     for (float& v : in) v = rng.NextFloat();
-    Dct4(in.data(), out.data(), kM);
+    Dct4(in.data(), out.data(), kFrameSamples);
     Fnv1a fnv;
     fnv.Add(out);
     EXPECT_EQ(fnv.hash, 0x270442ad64c0a79du);
@@ -64,11 +63,11 @@ TEST_F(TransformExactness, Dct4) {
 // Four frames from a zero history, so the fold of both halves is exercised.
 TEST_F(TransformExactness, MdctAnalysis) {
     Lcg rng{1920};
-    std::vector<int16_t> history(2 * kM, 0);
-    std::vector<float> coefficients(kM);
+    std::vector<int16_t> history(2 * kFrameSamples, 0);
+    std::vector<float> coefficients(kFrameSamples);
     Fnv1a fnv;
     for (int frame = 0; frame < 4; ++frame) {
-        for (int n = kM; n < 2 * kM; ++n) history[n] = rng.NextSample();
+        for (int n = kFrameSamples; n < 2 * kFrameSamples; ++n) history[n] = rng.NextSample();
         MdctAnalysis(history.data(), coefficients.data());
         fnv.Add(coefficients);
     }
@@ -78,11 +77,11 @@ TEST_F(TransformExactness, MdctAnalysis) {
 // Three frames from a zero overlap; the final overlap state is hashed too.
 TEST_F(TransformExactness, MdctSynthesis) {
     Lcg rng{2};
-    std::vector<float> coefficients(kM), overlap(kM / 2, 0.0f), output(kM);
+    std::vector<float> coefficients(kFrameSamples), overlap(kFrameSamples / 2, 0.0f), output(kFrameSamples);
     Fnv1a fnv;
     for (int frame = 0; frame < 3; ++frame) {
         for (float& c : coefficients) c = rng.NextFloat();
-        MdctSynthesis(coefficients.data(), overlap.data(), output.data(), kM);
+        MdctSynthesis(coefficients.data(), overlap.data(), output.data(), kFrameSamples);
         fnv.Add(output);
     }
     fnv.Add(overlap);

@@ -9,7 +9,7 @@
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kRate = kCodecRate;
+constexpr double kRate = kSampleRate;
 constexpr double kPeak = 0.6;
 
 // A two-pole resonator whose centre and bandwidth may change per sample.
@@ -119,7 +119,7 @@ Audio DemoSignal() {
     double peak = 0.0;
     for (double v : signal) peak = std::max(peak, std::fabs(v));
     Audio audio;
-    audio.rate = kCodecRate;
+    audio.rate = kSampleRate;
     audio.channels = 1;
     for (double v : signal) audio.samples.push_back(static_cast<float>(kPeak * v / peak));
     return audio;

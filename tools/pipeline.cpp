@@ -16,7 +16,7 @@ bool LoadInput(const std::string& path, int channels, std::vector<int16_t>* pcm,
     stream->source_rate = static_cast<uint32_t>(audio.rate);
     stream->source_frames = FrameCount(audio);
     Audio converted;
-    if (!Resample(audio, kCodecRate, CodecFrames(stream->source_frames, stream->source_rate), &converted, error))
+    if (!Resample(audio, kSampleRate, CodecFrames(stream->source_frames, stream->source_rate), &converted, error))
         return false;
     *pcm = ToPcm16(converted.samples);
     return true;
@@ -24,7 +24,7 @@ bool LoadInput(const std::string& path, int channels, std::vector<int16_t>* pcm,
 
 void SetSource(const std::vector<int16_t>& pcm, int channels, Stream* stream) {
     stream->channels = channels;
-    stream->source_rate = kCodecRate;
+    stream->source_rate = kSampleRate;
     stream->source_frames = pcm.size() / channels;
 }
 
@@ -33,10 +33,10 @@ namespace {
 bool SaveDecoded(const std::string& path, const Decoded& decoded, const Stream& stream, bool original_rate,
                  std::string* error) {
     Audio audio;
-    audio.rate = kCodecRate;
+    audio.rate = kSampleRate;
     audio.channels = stream.channels;
     audio.samples = FromPcm16(decoded.pcm);
-    if (!original_rate || stream.source_rate == kCodecRate) return WriteAudio(path, audio, error);
+    if (!original_rate || stream.source_rate == kSampleRate) return WriteAudio(path, audio, error);
     Audio restored;
     return Resample(audio, static_cast<int>(stream.source_rate), stream.source_frames, &restored, error) &&
            WriteAudio(path, restored, error);

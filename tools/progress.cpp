@@ -7,7 +7,7 @@
 #include "stream.h"
 
 namespace {
-constexpr uint64_t kLongInputFrames = 30 * kPacketsPerSecond;  // 30 s of audio
+constexpr uint64_t kLongInputFrames = 30 * kFramesPerSecond;  // 30 s of audio
 constexpr int kBarWidth = 40;
 }  // namespace
 

@@ -89,7 +89,7 @@ void AddSegmentalSnr(const std::vector<double>& ref, const std::vector<double>& 
 
 void AddBandDistances(const std::vector<double>& ref, const std::vector<double>& dec, std::vector<double>* sums,
                       int* count) {
-    const double hz_per_bin = static_cast<double>(kCodecRate) / kFftSize;
+    const double hz_per_bin = static_cast<double>(kSampleRate) / kFftSize;
     for (size_t at = 0; at + kFftSize <= ref.size(); at += kFftSize / 2) {
         if (Rms(&ref[at], kFftSize) < kSilenceRms) continue;
         const std::vector<double> pr = PowerSpectrum(&ref[at]);

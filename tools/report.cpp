@@ -40,7 +40,7 @@ Report DescribeStream(const std::string& command, const Stream& s) {
     r.bit_rate = s.bit_rate;
     r.copies = s.copies;
     r.packet_bytes = PacketBytes(s);
-    r.total_kbps = r.packet_bytes * 8.0 * kPacketsPerSecond / 1000.0;
+    r.total_kbps = r.packet_bytes * 8.0 * kFramesPerSecond / 1000.0;
     r.source_rate = s.source_rate;
     r.duration_s = static_cast<double>(s.source_frames) / s.source_rate;
     r.packets = static_cast<int>(s.packets.size());
@@ -115,7 +115,7 @@ std::string ReportJson(const Report& r) {
         j += "  \"frames_concealed\": " + std::to_string(r.frames.concealed) + ",\n";
         j += "  \"frames_muted\": " + std::to_string(r.frames.muted) + ",\n";
         // Packet k's frame is heard from (k - kDelayFrames + 1) frames into the output.
-        j += "  \"timeline_start_s\": " + Format("%.3f", (1.0 - kDelayFrames) / kPacketsPerSecond) + ",\n";
+        j += "  \"timeline_start_s\": " + Format("%.3f", (1.0 - kDelayFrames) / kFramesPerSecond) + ",\n";
         j += "  \"timeline\": " + Quoted(r.timeline);
     }
     if (r.measured) {

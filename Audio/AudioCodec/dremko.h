@@ -22,6 +22,44 @@
 #define DREMKO_API
 #endif
 
+/* Library version; the build takes its own version from these lines. */
+#define DREMKO_VERSION_MAJOR 1
+#define DREMKO_VERSION_MINOR 0
+#define DREMKO_VERSION_PATCH 0
+
+/* Sizes a host needs. They are compile-time constants and add no exports.
+ * Rates are in bit/s; "per channel" is half the encoder's total in stereo. */
+
+/* Samples per second and per channel, and samples per channel in one frame
+ * (20 ms). */
+#define DREMKO_SAMPLE_RATE 48000
+#define DREMKO_FRAME_SAMPLES 960
+/* The most frames one Dremko_DecodeFrame call writes: the frame it decodes
+ * and up to 20 rebuilt lost frames before it. */
+#define DREMKO_MAX_DECODED_FRAMES 21
+/* A redundant copy: the first 26 bytes of an earlier frame's coding; at most
+ * four follow each channel's main frame. */
+#define DREMKO_COPY_BYTES 26
+#define DREMKO_MAX_COPIES 4
+/* A frame's full coding; a main frame is its first bytes. */
+#define DREMKO_CORE_FRAME_BYTES 160
+/* Main frame bytes the encoder writes at a per-channel rate: 20 ms of bits
+ * in whole bytes, at least 120 (the encoder raises lower rates) and at most
+ * DREMKO_CORE_FRAME_BYTES. */
+#define DREMKO_MAIN_FRAME_BYTES(per_channel_rate)                                           \
+    (DREMKO_RATE_BYTES(per_channel_rate) < 120 ? 120                                        \
+     : DREMKO_RATE_BYTES(per_channel_rate) > DREMKO_CORE_FRAME_BYTES ? DREMKO_CORE_FRAME_BYTES \
+                                                                     : DREMKO_RATE_BYTES(per_channel_rate))
+/* Whole bytes of one frame's 20 ms at a rate (rate / 400). */
+#define DREMKO_RATE_BYTES(rate) ((rate) / (8 * (DREMKO_SAMPLE_RATE / DREMKO_FRAME_SAMPLES)))
+/* Bytes of one packet for the encoder's settings: the total rate given to
+ * Dremko_InitEncoderContext, stereo 0 or 1, and copies 0 ... 4. */
+#define DREMKO_PACKET_BYTES(total_rate, stereo, copies) \
+    (((stereo) ? 2 : 1) *                               \
+     (DREMKO_MAIN_FRAME_BYTES((stereo) ? (total_rate) / 2 : (total_rate)) + DREMKO_COPY_BYTES * (copies)))
+/* The largest packet at any settings (528 bytes). */
+#define DREMKO_MAX_PACKET_BYTES (2 * (DREMKO_CORE_FRAME_BYTES + DREMKO_COPY_BYTES * DREMKO_MAX_COPIES))
+
 #ifdef __cplusplus
 extern "C" {
 #endif

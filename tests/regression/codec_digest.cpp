@@ -20,10 +20,10 @@
 #include "dremko.h"
 #include "simd/instruction_set.h"
 #include "sha256.h"
+#include "interface/packet_layout.h"
 
 namespace {
 
-constexpr int kFrame = 960;
 constexpr int kFrames = 150;
 constexpr double kPi = 3.14159265358979323846;
 
@@ -40,7 +40,7 @@ int16_t Clip(double v) { return static_cast<int16_t>(v > 32767 ? 32767 : (v < -3
 
 // Voiced syllables, then chords, then noise turning into a sweep.
 std::vector<int16_t> Input(uint32_t seed, double pitch_scale) {
-    std::vector<int16_t> out(kFrames * kFrame);
+    std::vector<int16_t> out(kFrames * kFrameSamples);
     Lcg rng{seed};
     double phase = 0.0;
     for (size_t i = 0; i < out.size(); ++i) {
@@ -57,7 +57,7 @@ std::vector<int16_t> Input(uint32_t seed, double pitch_scale) {
             for (double f : notes)
                 for (int h = 1; h <= 8; ++h) v += 3000.0 * std::sin(2 * kPi * h * f * t) / h;
         } else {
-            const double local = t - 2.0 * kFrames * kFrame / 3.0 / 48000.0;
+            const double local = t - 2.0 * kFrames * kFrameSamples / 3.0 / 48000.0;
             v = 0.1 * rng.Next() * (1.0 - local) + 8000.0 * local * std::sin(2 * kPi * (100.0 + 9000.0 * local) * local);
         }
         out[i] = Clip(v + (rng.Next() >> 9));
@@ -68,8 +68,8 @@ std::vector<int16_t> Input(uint32_t seed, double pitch_scale) {
 std::vector<int16_t> Planar(const std::vector<int16_t>& a, const std::vector<int16_t>& b) {
     std::vector<int16_t> out(2 * a.size());
     for (int f = 0; f < kFrames; ++f) {
-        std::memcpy(&out[2 * f * kFrame], &a[f * kFrame], kFrame * 2);
-        std::memcpy(&out[(2 * f + 1) * kFrame], &b[f * kFrame], kFrame * 2);
+        std::memcpy(&out[2 * f * kFrameSamples], &a[f * kFrameSamples], kFrameSamples * 2);
+        std::memcpy(&out[(2 * f + 1) * kFrameSamples], &b[f * kFrameSamples], kFrameSamples * 2);
     }
     return out;
 }
@@ -113,7 +113,7 @@ void Run(std::map<std::string, std::string>& out) {
                 for (int f = 0; f < kFrames; ++f) {
                     std::vector<uint8_t> packet(528);
                     const int32_t part =
-                        Dremko_EncodeFrame(enc.data(), &pcm[(stereo ? 2 : 1) * f * kFrame], packet.data(), copies);
+                        Dremko_EncodeFrame(enc.data(), &pcm[(stereo ? 2 : 1) * f * kFrameSamples], packet.data(), copies);
                     packet.resize(static_cast<size_t>(stereo ? 2 * part : part));
                     stream.insert(stream.end(), packet.begin(), packet.end());
                     packets.push_back(packet);
@@ -133,7 +133,7 @@ void Run(std::map<std::string, std::string>& out) {
                         DremkoSetDecoderBitRate(dec.data(), rate);
                         DremkoSetDecoderRdpBits(dec.data(), static_cast<uint16_t>((1 << copies) - 1));
                         std::vector<int16_t> played;
-                        std::vector<int16_t> buffer(21 * 2 * kFrame);
+                        std::vector<int16_t> buffer(21 * 2 * kFrameSamples);
                         int32_t lost = 0;
                         for (int f = 0; f < kFrames; ++f) {
                             if (!received[f]) {
@@ -143,7 +143,7 @@ void Run(std::map<std::string, std::string>& out) {
                             int32_t delivered = 0;
                             Dremko_DecodeFrame(dec.data(), packets[f].data(), buffer.data(), lost, &delivered);
                             played.insert(played.end(), buffer.begin(),
-                                          buffer.begin() + delivered * (stereo_out ? 2 : 1) * kFrame);
+                                          buffer.begin() + delivered * (stereo_out ? 2 : 1) * kFrameSamples);
                             lost = 0;
                         }
                         out[name.str() + " pcm-" + loss + (stereo ? (stereo_out ? "-stereo" : "-mono") : "")] =
@@ -170,7 +170,7 @@ void RunDamaged(std::map<std::string, std::string>& out) {
         std::vector<std::vector<uint8_t>> packets;
         for (int f = 0; f < kFrames; ++f) {
             std::vector<uint8_t> packet(528, 0);
-            Dremko_EncodeFrame(enc.data(), &pcm[(stereo ? 2 : 1) * f * kFrame], packet.data(), 4);
+            Dremko_EncodeFrame(enc.data(), &pcm[(stereo ? 2 : 1) * f * kFrameSamples], packet.data(), 4);
             const int kind = f % 8;
             for (uint8_t& byte : packet) {
                 const uint32_t u = static_cast<uint32_t>(rng.Next() + 32768);
@@ -186,7 +186,7 @@ void RunDamaged(std::map<std::string, std::string>& out) {
             Dremko_InitDecoderContext(dec.data(), stereo);
             DremkoSetDecoderBitRate(dec.data(), rate);
             std::vector<int16_t> played;
-            std::vector<int16_t> buffer(21 * 2 * kFrame);
+            std::vector<int16_t> buffer(21 * 2 * kFrameSamples);
             int32_t lost = 0;
             for (int f = 0; f < kFrames; ++f) {
                 const uint32_t u = static_cast<uint32_t>(rng.Next() + 32768);
@@ -197,7 +197,7 @@ void RunDamaged(std::map<std::string, std::string>& out) {
                 if (f % 30 == 0) DremkoSetDecoderRdpBits(dec.data(), static_cast<uint16_t>(u >> 4));
                 int32_t delivered = 0;
                 Dremko_DecodeFrame(dec.data(), packets[f].data(), buffer.data(), lost, &delivered);
-                played.insert(played.end(), buffer.begin(), buffer.begin() + delivered * (stereo ? 2 : 1) * kFrame);
+                played.insert(played.end(), buffer.begin(), buffer.begin() + delivered * (stereo ? 2 : 1) * kFrameSamples);
                 lost = 0;
             }
             out[std::string(stereo ? "stereo" : "mono") + "-damaged-" + std::to_string(rate) + " pcm"] =

@@ -5,9 +5,10 @@
 
 #include <cmath>
 
+#include "interface/packet_layout.h"
+
 namespace {
 
-constexpr int kCoefficients = 960;
 constexpr int kLowBand = 40;  // coefficients below 1 kHz, kept apart in a one-frame gap
 constexpr float kEdgeFactor = 0.9f;
 constexpr float kMiddleFactor = 0.4f;
@@ -26,21 +27,21 @@ bool StepSign(int32_t* seeds, int k) {
 
 // 0.4 (|O| + |N|): the one magnitude spectrum of all middle frames of a gap of 3 ... 6.
 void MiddleMagnitude(const float* older, const float* newer, float* middle) {
-    for (int k = 0; k < kCoefficients; ++k) {
+    for (int k = 0; k < kFrameSamples; ++k) {
         const float sum = std::fabs(older[k]) + std::fabs(newer[k]);
         middle[k] = kMiddleFactor * sum;
     }
 }
 
 void ScaleFrame(const float* from, float factor, float* frame) {
-    for (int k = 0; k < kCoefficients; ++k) frame[k] = factor * from[k];
+    for (int k = 0; k < kFrameSamples; ++k) frame[k] = factor * from[k];
 }
 
 // Frame i of a gap of n before its signs are drawn.
 void UnsignedFrame(const float* older, const float* newer, const float* middle, int n, int i, float* frame) {
     if (n == 1) {
         for (int k = 0; k < kLowBand; ++k) frame[k] = kLowBandFactor * older[k];
-        for (int k = kLowBand; k < kCoefficients; ++k) {
+        for (int k = kLowBand; k < kFrameSamples; ++k) {
             const float sum = std::fabs(older[k]) + std::fabs(newer[k]);
             frame[k] = 0.5f * sum;
         }
@@ -53,7 +54,7 @@ void UnsignedFrame(const float* older, const float* newer, const float* middle, 
     } else if (i == n - 1) {
         ScaleFrame(newer, kEdgeFactor, frame);
     } else {
-        for (int k = 0; k < kCoefficients; ++k) frame[k] = middle[k];
+        for (int k = 0; k < kFrameSamples; ++k) frame[k] = middle[k];
     }
 }
 
@@ -61,16 +62,16 @@ void UnsignedFrame(const float* older, const float* newer, const float* middle, 
 // for all channels.
 void ConcealChannels(int32_t* seeds, const float* const* older, const float* const* newer, float* const* out,
                      int channels, int n) {
-    float middle[2][kCoefficients];
+    float middle[2][kFrameSamples];
     if (HasMiddleFrames(n))
         for (int ch = 0; ch < channels; ++ch) MiddleMagnitude(older[ch], newer[ch], middle[ch]);
     for (int i = 0; i < n; ++i) {
         for (int ch = 0; ch < channels; ++ch)
-            UnsignedFrame(older[ch], newer[ch], middle[ch], n, i, out[ch] + i * kCoefficients);
-        for (int k = 0; k < kCoefficients; ++k) {
+            UnsignedFrame(older[ch], newer[ch], middle[ch], n, i, out[ch] + i * kFrameSamples);
+        for (int k = 0; k < kFrameSamples; ++k) {
             if (StepSign(seeds, k)) continue;
             for (int ch = 0; ch < channels; ++ch) {
-                float* value = out[ch] + i * kCoefficients + k;
+                float* value = out[ch] + i * kFrameSamples + k;
                 *value = -*value;
             }
         }

@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr int kCoefficientCount = 960;
 constexpr int kSplitIndexBits = 3;
 constexpr int kRegion0Bits = 5;
 constexpr int kRegion0Offset = 7;
@@ -165,7 +164,7 @@ int DecodeCoreFrame(CoreDecoderState* state, int frame_bits, const uint8_t* fram
     // so only the band above them, and the high band of a frame too short
     // for it, are cleared.
     std::memset(coefficients + kHighBandStart + kHighBandLength, 0,
-                (kCoefficientCount - kHighBandStart - kHighBandLength) * sizeof(float));
+                (kFrameSamples - kHighBandStart - kHighBandLength) * sizeof(float));
     // The gain goes into the values the layers write (0 stays 0), saving a
     // pass over the frame; but the high band's noise follows the last base
     // coefficient as decoded, so a frame that gets it takes the gain after.
@@ -178,7 +177,7 @@ int DecodeCoreFrame(CoreDecoderState* state, int frame_bits, const uint8_t* fram
         std::memset(coefficients + kHighBandStart, 0, kHighBandLength * sizeof(float));
     } else if (high_band_noise) {
         FillHighBandNoise(coefficients);
-        ApplyGain(coefficients, kCoefficientCount, gain);
+        ApplyGain(coefficients, kFrameSamples, gain);
     } else {
         reader = StartBitReader(words, base_share);
         DecodeExtEnvelope(state, &reader);

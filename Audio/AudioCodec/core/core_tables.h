@@ -4,14 +4,17 @@
 #include <cstdint>
 #include <cstring>
 
+#include "interface/packet_layout.h"
+
 constexpr int kRegions = 44;          // regions of 20 coefficients, 0 ... 879
 constexpr int kBaseRegions = 28;      // regions 0 ... 27
 constexpr int kExtRegions = 16;       // regions 28 ... 43
 constexpr int kRegionSize = 20;
 constexpr int kCategories = 8;        // 0 finest ... 7 no bits
+// Regions of this category (or, raised by a control value, above it) carry
+// no coefficient bits; the decoder fills them with noise.
+constexpr int kNoBitsCategory = kCategories - 1;
 constexpr int kControlValues = 32;    // categorisation control possibilities per layer
-constexpr int kCoreFrameBits = 1280;
-constexpr int kCoreFrameBytes = 160;
 constexpr int kPowerIndexOffset = 24; // tables are addressed with p + 24
 constexpr int kPowerBoundaries = 63;
 

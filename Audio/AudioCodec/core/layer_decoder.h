@@ -4,11 +4,8 @@
 #include <cstdint>
 
 #include "core/bit_reader.h"
+#include "core/core_tables.h"
 #include "core/decoder_noise.h"
-
-// Regions of this category (or, raised by a control value, above it) carry
-// no coefficient bits and are filled with noise.
-constexpr int kNoBitsCategory = 7;
 
 // Decodes the `regions` regions of `region_order` (sending order) into
 // `coefficients` (all 960, zero on entry); `sigma` and `categories` are

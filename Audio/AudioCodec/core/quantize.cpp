@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr int kNoBitsCategory = 7;
-
 using Double4 = double __attribute__((vector_size(32)));
 
 // truncate(|x| * scale + dead_zone) per lane, formed in double. The

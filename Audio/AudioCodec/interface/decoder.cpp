@@ -5,36 +5,21 @@
 #include "core/core_tables.h"
 #include "dremko.h"
 #include "interface/decoder_context.h"
-#include "interface/encoder_context.h"
 #include "interface/pcm.h"
 #include "transform/transform.h"
 
 namespace {
 
 constexpr double kSynthesisGain = 1.2300000190734863;
-constexpr int kCopyBits = 208;
-
-// The main frame length the decoder derives from the sender's rate.
-int32_t DecoderMainBytes(uint32_t bit_rate) {
-    const double bytes = static_cast<double>(bit_rate) * 0.0025;
-    return bytes >= kMaxMainBytes ? kMaxMainBytes : static_cast<int32_t>(bytes);
-}
-
-int32_t CopyCount(uint16_t rdp) {
-    int32_t count = 0;
-    for (int j = 0; j < 4; ++j) count += (rdp >> j) & 1;
-    return count;
-}
-
 void InitDecoderChannel(CoreDecoderState* core) {
     InitCoreTables();
     core->frame_count = 0;
 }
 
 void SynthesizeChannelFrame(const float* coefficients, float* overlap, int16_t* out) {
-    float samples[kCoefficients];
-    MdctSynthesis(coefficients, overlap, samples, kCoefficients);
-    ToPcm16(samples, out, kCoefficients);
+    float samples[kFrameSamples];
+    MdctSynthesis(coefficients, overlap, samples, kFrameSamples);
+    ToPcm16(samples, out, kFrameSamples);
 }
 
 // The first call only primes `last_good`; it delivers one silent frame.
@@ -101,15 +86,15 @@ int32_t Dremko_DecodeFrame(void* context, const uint8_t* packet, int16_t* out, i
     }
     const uint16_t rdp = static_cast<uint16_t>(ctx->rdp_bits & 15);
     const int32_t main_bytes = DecoderMainBytes(ctx->bit_rate);
-    const int32_t part_bytes = main_bytes + kCopyBytes * CopyCount(rdp);
+    const int32_t part_bytes = PartBytes(main_bytes, CopyCount(rdp));
     ctx->stored_part_bytes = ctx->part_bytes;
     ctx->stored_main_bits = ctx->main_bits;
     ctx->stored_main_bytes = ctx->main_bytes;
     ctx->part_bytes = part_bytes;
     ctx->main_bits = 8 * main_bytes;
     ctx->main_bytes = main_bytes;
-    const int32_t packet_bytes = s ? 2 * part_bytes : part_bytes;
-    const int32_t frame_samples = ctx->stereo_configured ? 2 * kCoefficients : kCoefficients;
+    const int32_t packet_bytes = PacketBytes(part_bytes, s != 0);
+    const int32_t frame_samples = ctx->stereo_configured ? 2 * kFrameSamples : kFrameSamples;
 
     if (ctx->first_call) {
         FirstCall(ctx, packet, out, loss, s, packet_bytes, frame_samples);
@@ -121,7 +106,7 @@ int32_t Dremko_DecodeFrame(void* context, const uint8_t* packet, int16_t* out, i
     // packet's frame, so it is decoded straight into its free slot; otherwise
     // into a scratch frame, copied in after the rebuilt ones.
     const bool in_place = ctx->pending_loss < 1 && ctx->ring_count < kRingFrames;
-    float scratch[2][kCoefficients];
+    float scratch[2][kFrameSamples];
     float* a = in_place ? ctx->frame_ring[0][ctx->ring_write] : scratch[0];
     float* b = in_place ? ctx->frame_ring[1][ctx->ring_write] : scratch[1];
     DecodeChannelFrame(&ctx->core[0], ctx->stored_packet, ctx->stored_main_bits, a);
@@ -150,7 +135,7 @@ int32_t Dremko_DecodeFrame(void* context, const uint8_t* packet, int16_t* out, i
     for (int32_t i = 0; i < n; ++i) {
         SynthesizeChannelFrame(ctx->frame_ring[0][ctx->ring_read], ctx->synthesis[0], out);
         if (ctx->stereo_configured)
-            SynthesizeChannelFrame(ctx->frame_ring[1][ctx->ring_read], ctx->synthesis[1], out + kCoefficients);
+            SynthesizeChannelFrame(ctx->frame_ring[1][ctx->ring_read], ctx->synthesis[1], out + kFrameSamples);
         out += frame_samples;
         ctx->ring_read = (ctx->ring_read + 1) % kRingFrames;
     }

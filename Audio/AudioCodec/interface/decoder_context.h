@@ -4,12 +4,11 @@
 #include <cstdint>
 
 #include "core/core_decoder.h"
+#include "interface/packet_layout.h"
 
 constexpr int kDecoderContextBytes = 570240;
-constexpr int kMaxPacketBytes = 528;
 constexpr int kRingFrames = 50;
 constexpr int kMaxInsertedFrames = 20;
-constexpr int kCoefficients = 960;
 
 struct DremkoDecoderContext {
     int32_t first_call;
@@ -29,12 +28,12 @@ struct DremkoDecoderContext {
     int32_t stored_part_bytes;
     int32_t part_bytes;
     uint8_t stored_packet[kMaxPacketBytes];
-    float synthesis[2][480];
+    float synthesis[2][kFrameSamples / 2];
     int32_t pending_loss;
-    float conceal_out[2][kMaxInsertedFrames][kCoefficients];
+    float conceal_out[2][kMaxInsertedFrames][kFrameSamples];
     int32_t noise_seeds[4];
-    float last_good[2][kCoefficients];
-    float frame_ring[2][kRingFrames][kCoefficients];
+    float last_good[2][kFrameSamples];
+    float frame_ring[2][kRingFrames][kFrameSamples];
     int32_t ring_write;
     int32_t ring_count;
     int32_t ring_read;

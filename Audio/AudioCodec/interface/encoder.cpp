@@ -41,7 +41,7 @@ void WriteChannelPart(DremkoEncoderContext* ctx, int ch, const float* coefficien
     for (int i = 1; i <= copies; ++i) {
         int32_t older = slot - 2 * i;
         if (older < 0) older += kBaseRingSlots;
-        std::memcpy(part + main_bytes + kCopyBytes * (i - 1), ctx->base_ring[ch][older], kCopyBytes);
+        std::memcpy(part + CopyOffset(main_bytes, i - 1), ctx->base_ring[ch][older], kCopyBytes);
     }
 }
 
@@ -63,10 +63,10 @@ int32_t EncodePacket(DremkoEncoderContext* ctx, const int16_t* pcm, uint8_t* pac
     else
         ctx->channel[1].speech_result = 0;
 
-    const int32_t main_bytes = MainFrameBytes(ctx->bit_rate);
+    const int32_t main_bytes = EncoderMainBytes(ctx->bit_rate);
     const int32_t copies = ctx->redundancy;
     const int32_t slot = ctx->ring_index;
-    const int32_t part_bytes = main_bytes + kCopyBytes * copies;
+    const int32_t part_bytes = PartBytes(main_bytes, copies);
     WriteChannelPart(ctx, 0, x0, packet, main_bytes, copies, slot);
     if (ctx->stereo)
         WriteChannelPart(ctx, 1, x1, packet + part_bytes, main_bytes, copies, slot);
@@ -77,13 +77,6 @@ int32_t EncodePacket(DremkoEncoderContext* ctx, const int16_t* pcm, uint8_t* pac
 }
 
 }  // namespace
-
-int32_t MainFrameBytes(int32_t bit_rate) {
-    int32_t bits = static_cast<int32_t>(static_cast<double>(bit_rate) * 0.02);
-    if (bits < 960) bits = 960;
-    const int32_t bytes = bits / 8;
-    return bytes > kMaxMainBytes ? kMaxMainBytes : bytes;
-}
 
 extern "C" {
 

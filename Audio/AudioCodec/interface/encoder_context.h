@@ -3,15 +3,14 @@
 #include <cstdint>
 
 #include "core/core_encoder.h"
+#include "interface/packet_layout.h"
 #include "speech/speech_detector.h"
 #include "stereo/stereo_analysis.h"
 
 constexpr int kEncoderContextBytes = 40924;
-constexpr int kWindowSamples = 1920;
-constexpr int kBaseRingSlots = 9;
-constexpr int kCopyBytes = 26;   // a redundant copy: the first 208 bits of a core frame
-constexpr int kMaxCopies = 4;
-constexpr int kMaxMainBytes = 160;
+constexpr int kWindowSamples = 2 * kFrameSamples;  // the previous frame and this one
+// Frames t - 2 ... t - 2 kMaxCopies are in the ring while frame t is added.
+constexpr int kBaseRingSlots = 2 * kMaxCopies + 1;
 
 struct EncoderChannelState {
     CoreEncoderState core;
@@ -38,6 +37,3 @@ struct DremkoEncoderContext {
 
 static_assert(sizeof(DremkoEncoderContext) <= kEncoderContextBytes,
               "the encoder context must fit the size the library reports");
-
-// Main frame bytes for a per-channel rate: at least 120, at most 160.
-int32_t MainFrameBytes(int32_t bit_rate);

@@ -4,7 +4,6 @@
 
 #include "conceal/conceal.h"
 #include "interface/decoder_context.h"
-#include "interface/encoder_context.h"
 
 namespace {
 
@@ -62,7 +61,7 @@ void ConcealRun(const Recovery& r, const float* older[2], const float* newer[2],
     for (int32_t i = 0; i < n; ++i) {
         const int32_t slot = RingSlot(newest - (n - 1 - i));
         for (int ch = 0; ch < channels; ++ch)
-            std::memcpy(ctx->frame_ring[ch][slot], ctx->conceal_out[ch][i], sizeof(float) * kCoefficients);
+            std::memcpy(ctx->frame_ring[ch][slot], ctx->conceal_out[ch][i], sizeof(float) * kFrameSamples);
     }
 }
 
@@ -99,7 +98,7 @@ void RecoverLostFrames(DremkoDecoderContext* ctx, const uint8_t* packet, int32_t
     const int32_t search_end = q < kCandidates ? q : kCandidates;
 
     const float* newest_known[2] = {a, b};
-    float temp[2][kCoefficients];
+    float temp[2][kFrameSamples];
     bool decoded_in_place = false;  // a copy went straight into its slot
     int32_t j = 0;
     while (j < k_run) {

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-constexpr int kFrameSamples = 960;
+#include "interface/packet_layout.h"
 
 // Rising half of the 1920-tap sine window, sin(pi (n + 0.5) / 1920).
 extern const float SineWindow[960];
