@@ -4,6 +4,7 @@
 #include <string>
 
 #include "commands.h"
+#include "dremko.h"
 #include "options.h"
 
 namespace {

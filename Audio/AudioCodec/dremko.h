@@ -26,6 +26,10 @@
 #define DREMKO_VERSION_MAJOR 1
 #define DREMKO_VERSION_MINOR 0
 #define DREMKO_VERSION_PATCH 0
+/* The same as one string, "1.0.0". */
+#define DREMKO_STRINGIFY_(x) #x
+#define DREMKO_VERSION_STRING_(a, b, c) DREMKO_STRINGIFY_(a) "." DREMKO_STRINGIFY_(b) "." DREMKO_STRINGIFY_(c)
+#define DREMKO_VERSION DREMKO_VERSION_STRING_(DREMKO_VERSION_MAJOR, DREMKO_VERSION_MINOR, DREMKO_VERSION_PATCH)
 
 /* Sizes a host needs. They are compile-time constants and add no exports.
  * Rates are in bit/s; "per channel" is half the encoder's total in stereo. */
