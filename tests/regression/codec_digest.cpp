@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -220,22 +221,27 @@ int main(int argc, char** argv) {
     std::map<std::string, std::string> digests;
     Run(digests);
     // The decoder reports inconsistent frames on standard output; what it
-    // reports for the hostile packets is part of the digests too.
+    // reports for the hostile packets is part of the digests too. They are
+    // read back from the file by name: where descriptors duplicated with
+    // dup2 keep their own file positions (WebAssembly under node), a
+    // stream's position would not show what was written through the other.
     std::fflush(stdout);
+    char path[] = "/tmp/codec_digest_XXXXXX";
+    const int reports = mkstemp(path);
     const int console = dup(STDOUT_FILENO);
-    std::FILE* reports = std::tmpfile();
-    if (console < 0 || !reports || dup2(fileno(reports), STDOUT_FILENO) < 0) {
+    if (reports < 0 || console < 0 || dup2(reports, STDOUT_FILENO) < 0) {
         std::cerr << "codec_digest: cannot capture standard output\n";
+        if (reports >= 0) std::remove(path);
         return 1;
     }
     RunDamaged(digests);
     std::fflush(stdout);
     dup2(console, STDOUT_FILENO);
     close(console);
-    std::vector<char> text(static_cast<size_t>(std::ftell(reports)));
-    std::rewind(reports);
-    if (std::fread(text.data(), 1, text.size(), reports) != text.size()) return 1;
-    std::fclose(reports);
+    close(reports);
+    std::ifstream captured(path, std::ios::binary);
+    const std::vector<char> text((std::istreambuf_iterator<char>(captured)), std::istreambuf_iterator<char>());
+    std::remove(path);
     digests["damaged frame reports"] = Digest(text);
     if (argc == 3 && std::string(argv[1]) == "--check") {
         std::ifstream in(argv[2]);
