@@ -34,7 +34,13 @@ export function demoSignal(seconds = 6) {
       const syllable = t % 0.3;
       const env = syllable < 0.22 ? Math.sin((Math.PI * syllable) / 0.22) : 0;
       phase += (2 * Math.PI * (120 + 30 * Math.sin(2 * Math.PI * 0.7 * t))) / kSampleRate;
-      for (let h = 1; h <= 24; ++h) v += (env * 5000 * Math.sin(h * phase)) / (1 + 0.03 * h * h);
+      // sin(h x) by the recurrence sin(h x) = 2 cos(x) sin((h - 1) x) - sin((h - 2) x).
+      const twoCos = 2 * Math.cos(phase);
+      let [older, previous] = [0, Math.sin(phase)];
+      for (let h = 1; h <= 24; ++h) {
+        v += (env * 5000 * previous) / (1 + 0.03 * h * h);
+        [older, previous] = [previous, twoCos * previous - older];
+      }
     } else if (part === 1) {
       for (const f of [220, 277.18, 329.63, 440]) v += 2500 * Math.sin(2 * Math.PI * f * t) * (1 + 0.3 * Math.sin(2 * Math.PI * 3 * f * t));
     } else {
