@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests (the Windows DLL check
 # among them), the sanitizer and valgrind runs and the fuzz targets need,
-# when any is missing.
+# when any is missing. With --web, also those of the WebAssembly build and
+# the web package's tests: emscripten (with node's acorn for its optimiser)
+# and chromium; node and npm come with the machine.
 set -euo pipefail
 packages=(cmake make g++ pkg-config libgtest-dev libsndfile1-dev libsoxr-dev libopus-dev
           clang libclang-rt-14-dev valgrind
           gcc-mingw-w64-x86-64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
+if [ "${1:-}" = --web ]; then
+  packages+=(emscripten chromium)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -5,7 +5,7 @@
 # goes to build-wasm/listening_page.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install_web_deps.sh
+scripts/install_deps.sh --web
 # Debian's emscripten finds its node modules (acorn) here.
 export NODE_PATH=/usr/share/nodejs
 launcher=()

@@ -53,14 +53,12 @@ function loadModule() {
     const { instance } = await WebAssembly.instantiate(await moduleBytes(), imports);
     exports = instance.exports;
     exports._initialize();
-    const channels = (stereo) => (stereo ? 2 : 1);
     return {
       exports,
       frameSamples: exports.DremkoWeb_FrameSamples(),
       maxPacketBytes: exports.DremkoWeb_MaxPacketBytes(),
       maxDecodedFrames: exports.DremkoWeb_MaxDecodedFrames(),
       packetBytes: (s) => exports.DremkoWeb_PacketBytes(s.bitRate, s.stereo ? 1 : 0, s.copies),
-      channels,
     };
   })();
   return modulePromise;
@@ -118,14 +116,23 @@ function owner(m, kind, pointers) {
   };
 }
 
-export async function createEncoder(settings) {
+// Checks the settings, loads the module and allocates the blocks of memory
+// that `sizes(module, samples)` lists for one object.
+async function open(kind, settings, sizes) {
   const s = checkSettings(settings);
   const m = await loadModule();
-  const e = m.exports;
-  const samples = m.channels(s.stereo) * m.frameSamples;
-  const packetBytes = m.packetBytes(s);
-  const [context, pcmBuffer, packetBuffer] = allocate(m, [e.Dremko_SizeofEncoderContext(), 2 * samples, m.maxPacketBytes]);
-  const life = owner(m, 'encoder', [context, pcmBuffer, packetBuffer]);
+  const samples = (s.stereo ? 2 : 1) * m.frameSamples;
+  const pointers = allocate(m, sizes(m, samples));
+  return { s, e: m.exports, samples, packetBytes: m.packetBytes(s), pointers, life: owner(m, kind, pointers) };
+}
+
+export async function createEncoder(settings) {
+  const { s, e, samples, packetBytes, pointers, life } = await open('encoder', settings, (m, samples) => [
+    m.exports.Dremko_SizeofEncoderContext(),
+    2 * samples,
+    m.maxPacketBytes,
+  ]);
+  const [context, pcmBuffer, packetBuffer] = pointers;
   e.Dremko_InitEncoderContext(context, s.bitRate, s.stereo ? 1 : 0);
   return {
     encode(pcm) {
@@ -146,18 +153,13 @@ export async function createEncoder(settings) {
 }
 
 export async function createDecoder(settings) {
-  const s = checkSettings(settings);
-  const m = await loadModule();
-  const e = m.exports;
-  const samples = m.channels(s.stereo) * m.frameSamples;
-  const packetBytes = m.packetBytes(s);
-  const [context, packetBuffer, outBuffer, deliveredBuffer] = allocate(m, [
-    e.Dremko_SizeofDecoderContext(),
+  const { s, e, samples, packetBytes, pointers, life } = await open('decoder', settings, (m, samples) => [
+    m.exports.Dremko_SizeofDecoderContext(),
     m.maxPacketBytes,
     2 * samples * m.maxDecodedFrames,
     4,
   ]);
-  const life = owner(m, 'decoder', [context, packetBuffer, outBuffer, deliveredBuffer]);
+  const [context, packetBuffer, outBuffer, deliveredBuffer] = pointers;
   e.Dremko_InitDecoderContext(context, s.stereo ? 1 : 0);
   e.DremkoSetDecoderBitRate(context, s.stereo ? s.bitRate >> 1 : s.bitRate);
   e.DremkoSetDecoderRdpBits(context, (1 << s.copies) - 1);
