@@ -15,8 +15,8 @@ native() {
 widest=$(native)
 baseline=$(native --baseline)
 node_lines=$(node web/bench/speed.js "$fixture" "$passes")
-echo "| case | node µs/frame | node frames/s | native µs/frame (widest) | node / native | native µs/frame (baseline) | node / baseline |"
-echo "|---|---:|---:|---:|---:|---:|---:|"
+echo "| case | node frames/s | native frames/s, widest kernels | node / native | native frames/s, baseline kernels | node / native baseline |"
+echo "|---|---:|---:|---:|---:|---:|"
 for stereo in false true; do
   channels=$([ "$stereo" = true ] && echo stereo || echo mono)
   line=$(grep "\"stereo\":$stereo" <<<"$node_lines")
@@ -25,7 +25,7 @@ for stereo in false true; do
     wide=$(awk -F'|' -v c=" $step $channels 64 kbit/s " '$1 ~ c { print $2 }' <<<"$widest")
     base=$(awk -F'|' -v c=" $step $channels 64 kbit/s " '$1 ~ c { print $2 }' <<<"$baseline")
     awk -v s="$step $channels" -v u="$us" -v w="$wide" -v b="$base" \
-      'BEGIN { printf "| %s | %.1f | %.0f | %.1f | %.2f | %.1f | %.2f |\n", s, u, 1e6 / u, w, u / w, b, u / b }'
+      'BEGIN { printf "| %s | %.0f | %.0f | %.2f | %.0f | %.2f |\n", s, 1e6 / u, 1e6 / w, w / u, 1e6 / b, b / u }'
   done
 done
 raw=$(stat -c %s web/dremko.wasm)
