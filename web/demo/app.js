@@ -25,22 +25,22 @@ function status(text) {
 
 // ---- Sources -------------------------------------------------------------
 
-// Channels and length from a WAV header, so a file that is too long or has
-// too many channels is refused before it is decoded into memory.
-function wavHeader(bytes) {
-  const view = new DataView(bytes);
-  const tag = (at) => String.fromCharCode(...new Uint8Array(bytes, at, 4));
-  if (bytes.byteLength < 12 || tag(0) !== 'RIFF' || tag(8) !== 'WAVE') return null;
-  let channels = 0;
-  let byteRate = 0;
-  for (let at = 12; at + 8 <= bytes.byteLength; at += 8 + view.getUint32(at + 4, true) + (view.getUint32(at + 4, true) & 1)) {
-    if (tag(at) === 'fmt ' && at + 16 <= bytes.byteLength) {
-      channels = view.getUint16(at + 10, true);
-      byteRate = view.getUint32(at + 16, true);
-    }
-    if (tag(at) === 'data' && byteRate > 0) return { channels, seconds: view.getUint32(at + 4, true) / byteRate };
-  }
-  return null;
+// The length the browser reads from the file's headers, or null when it
+// cannot play the file, so that a file that is too long is refused before
+// it is decoded into memory.
+function mediaDuration(file) {
+  return new Promise((resolve) => {
+    const media = new Audio();
+    const url = URL.createObjectURL(file);
+    const done = (seconds) => {
+      URL.revokeObjectURL(url);
+      resolve(seconds);
+    };
+    media.preload = 'metadata';
+    media.onloadedmetadata = () => done(media.duration);
+    media.onerror = () => done(null);
+    media.src = url;
+  });
 }
 
 function duration(seconds) {
@@ -77,12 +77,11 @@ async function loadFile(file) {
     if (file.size > kMaxFileBytes) {
       throw new Error(`“${file.name}” is ${(file.size / 1048576).toFixed(0)} MB; this page takes files up to 100 MB.`);
     }
-    const bytes = await file.arrayBuffer();
-    const header = wavHeader(bytes);
-    if (header) checkShape(file.name, header.channels, header.seconds);
+    const seconds = await mediaDuration(file);
+    if (seconds > kMaxSeconds) checkShape(file.name, 1, seconds);
     let decoded;
     try {
-      decoded = await new OfflineAudioContext(1, 1, kSampleRate).decodeAudioData(bytes);
+      decoded = await new OfflineAudioContext(1, 1, kSampleRate).decodeAudioData(await file.arrayBuffer());
     } catch {
       throw new Error(`“${file.name}” is not an audio file this browser can decode.`);
     }

@@ -25,24 +25,24 @@ function nodeHash(settings) {
   return execFileSync(process.execPath, ['--input-type=module', '-e', script], { encoding: 'utf8' }).trim();
 }
 
-// A WAV header for `channels` channels of 16-bit samples lasting `seconds`,
-// followed by only a little of the data it announces.
-function wav(channels, seconds) {
-  const header = Buffer.alloc(44 + 1024);
-  const byteRate = 48000 * 2 * channels;
-  header.write('RIFF', 0);
-  header.writeUInt32LE(36 + Math.min(0xffffff00, byteRate * seconds), 4);
-  header.write('WAVEfmt ', 8);
-  header.writeUInt32LE(16, 16);
-  header.writeUInt16LE(1, 20);
-  header.writeUInt16LE(channels, 22);
-  header.writeUInt32LE(48000, 24);
-  header.writeUInt32LE(byteRate, 28);
-  header.writeUInt16LE(2 * channels, 32);
-  header.writeUInt16LE(16, 34);
-  header.write('data', 36);
-  header.writeUInt32LE(Math.min(0xffffff00, byteRate * seconds), 40);
-  return header;
+// A silent WAV file of 8-bit samples: the 3-hour one at the lowest rate the
+// browser plays is 32 MB.
+function wav(channels, rate, seconds) {
+  const bytes = channels * Math.round(rate * seconds);
+  const file = Buffer.alloc(44 + bytes, 128);
+  file.write('RIFF', 0);
+  file.writeUInt32LE(36 + bytes, 4);
+  file.write('WAVEfmt ', 8);
+  file.writeUInt32LE(16, 16);
+  file.writeUInt16LE(1, 20);
+  file.writeUInt16LE(channels, 22);
+  file.writeUInt32LE(rate, 24);
+  file.writeUInt32LE(rate * channels, 28);
+  file.writeUInt16LE(channels, 32);
+  file.writeUInt16LE(8, 34);
+  file.write('data', 36);
+  file.writeUInt32LE(bytes, 40);
+  return file;
 }
 
 before(async () => {
@@ -100,8 +100,8 @@ test('bad input gives a clear message and leaves the page usable', async () => {
   const input = await page.$('#file');
   for (const [name, bytes, expected] of [
     ['notes.txt', Buffer.from('not audio at all\n'), /not an audio file/],
-    ['surround.wav', wav(6, 2), /6 channels/],
-    ['long.wav', wav(1, 3 * 3600), /lasts 3:00:00/],
+    ['surround.wav', wav(6, 48000, 1), /6 channels/],
+    ['long.wav', wav(1, 3000, 3 * 3600), /lasts 3:00:00/],
   ]) {
     writeFileSync(join(folder, name), bytes);
     await input.uploadFile(join(folder, name));
