@@ -50,7 +50,9 @@ before(async () => {
   browser = await puppeteer.launch({
     executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
     args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-      '--disable-background-networking', '--disable-component-update', '--disable-sync', `--user-data-dir=${profile}`],
+      '--disable-background-networking', '--disable-component-update', '--disable-sync', `--user-data-dir=${profile}`,
+      // A microphone to be refused: without one the page would report that none was found.
+      '--use-fake-device-for-media-stream'],
   });
   page = await browser.newPage();
   await page.setViewport({ width: 1100, height: 1400 });
@@ -115,7 +117,7 @@ test('bad input gives a clear message and leaves the page usable', async () => {
   await browser.defaultBrowserContext().overridePermissions(origin, []);
   await page.click('#mic');
   await page.waitForFunction(() => document.getElementById('message').textContent !== '', { timeout: 20000 });
-  assert.match(await page.$eval('#message', (e) => e.textContent), /microphone is not available/);
+  assert.match(await page.$eval('#message', (e) => e.textContent), /microphone is not available: permission was denied/);
 
   // Still usable: the demo signal codes again at the settings shown.
   const before = await runs();
