@@ -103,22 +103,30 @@ async function recordMicrophone() {
     return;
   }
   const context = new AudioContext({ sampleRate: kSampleRate });
-  const input = context.createMediaStreamSource(stream);
-  const tap = context.createScriptProcessor(4096, 1, 1);
-  const chunks = [];
-  status('Recording 5 s…');
-  await new Promise((done) => {
-    tap.onaudioprocess = (event) => {
-      chunks.push(new Float32Array(event.inputBuffer.getChannelData(0)));
-      if (chunks.length * 4096 >= 5 * kSampleRate) done();
-    };
-    input.connect(tap);
-    tap.connect(context.destination);
-  });
-  stream.getTracks().forEach((t) => t.stop());
-  await context.close();
-  const buffer = new AudioBuffer({ length: chunks.length * 4096, sampleRate: kSampleRate });
-  chunks.forEach((chunk, i) => buffer.copyToChannel(chunk, 0, i * 4096));
+  const samples = new Float32Array(5 * kSampleRate);
+  try {
+    await context.audioWorklet.addModule(new URL('./recorder.js', import.meta.url));
+    // Connected through to the (silent) output so that every browser runs it.
+    const tap = new AudioWorkletNode(context, 'recorder');
+    let recorded = 0;
+    status('Recording 5 s…');
+    await new Promise((done) => {
+      tap.port.onmessage = ({ data }) => {
+        samples.set(data.subarray(0, samples.length - recorded), recorded);
+        recorded = Math.min(samples.length, recorded + data.length);
+        if (recorded === samples.length) done();
+      };
+      context.createMediaStreamSource(stream).connect(tap).connect(context.destination);
+    });
+  } catch (error) {
+    message(`Recording failed: ${error.message}.`);
+    return;
+  } finally {
+    stream.getTracks().forEach((t) => t.stop());
+    await context.close();
+  }
+  const buffer = new AudioBuffer({ length: samples.length, sampleRate: kSampleRate });
+  buffer.copyToChannel(samples, 0);
   setSource({ ...planarFrames(buffer), name: 'microphone, 5 s' });
 }
 
