@@ -14,14 +14,11 @@
 #include "dremko.h"
 
 enum {
-    FRAME_SAMPLES = 960,     /* 20 ms at 48 kHz, per channel */
-    FRAMES = 50,             /* one second */
+    FRAME_SAMPLES = DREMKO_FRAME_SAMPLES, /* 20 ms at 48 kHz, per channel */
+    FRAMES = 50,                          /* one second */
     RATE_PER_CHANNEL = 48000,
-    COPIES = 2,              /* redundant copies of frames t-2 and t-4 in each packet */
-    COPY_BYTES = 26,
-    MAX_PACKET_BYTES = 528,  /* two channels of 160 + 4 x 26 bytes */
-    MAX_DELIVERED = 21,      /* 20 rebuilt frames plus the decoded one */
-    FIRST_LOST = 20,         /* packets 20 and 21 never arrive */
+    COPIES = 2,                           /* redundant copies of frames t-2 and t-4 in each packet */
+    FIRST_LOST = 20,                      /* packets 20 and 21 never arrive */
     LOST = 2
 };
 
@@ -58,11 +55,11 @@ static int run_session(int channels) {
     const int32_t total_rate = RATE_PER_CHANNEL * channels;
     /* A packet carrying copies t-2 ... t-2R needs copy mask 2^R - 1. */
     const uint16_t rdp_bits = (uint16_t)((1u << COPIES) - 1u);
-    const int32_t part_bytes = RATE_PER_CHANNEL / 400 + COPY_BYTES * COPIES;
+    const int32_t part_bytes = DREMKO_PACKET_BYTES(total_rate, stereo, COPIES) / channels;
 
     static int16_t pcm[2 * FRAME_SAMPLES];
-    static uint8_t packet[MAX_PACKET_BYTES];
-    static int16_t out[MAX_DELIVERED * 2 * FRAME_SAMPLES];
+    static uint8_t packet[DREMKO_MAX_PACKET_BYTES];
+    static int16_t out[DREMKO_MAX_DECODED_FRAMES * 2 * FRAME_SAMPLES];
 
     void* encoder = malloc((size_t)Dremko_SizeofEncoderContext());
     void* decoder = malloc((size_t)Dremko_SizeofDecoderContext());

@@ -68,29 +68,71 @@
 extern "C" {
 #endif
 
-/* Encoder. */
+/* Calls may run at the same time only as docs/api.md ("Threads and what is
+ * shared") allows: in short, Init and the size functions freely, but no two
+ * Dremko_EncodeFrame or Dremko_DecodeFrame calls at once, even on different
+ * contexts. Only null contexts are checked, where stated; every other
+ * pointer must be valid. */
+
+/* ---- Encoder ---- */
+
+/* Bytes of memory an encoder context needs (40924); the host allocates them,
+ * aligned for any type. */
 DREMKO_API int32_t Dremko_SizeofEncoderContext(void);
-/* bit_rate is the total rate in bit/s (halved per channel in stereo).
+/* Starts a stream in `context`, clearing all of it. bit_rate is the total
+ * rate in bit/s: in stereo each channel gets bit_rate / 2 (rounded down).
+ * Rates are not checked; 48000 ... 64000 per channel is the useful range
+ * (see DREMKO_MAIN_FRAME_BYTES). stereo: nonzero for two channels.
  * Returns 0, or 1 for a null context. */
 DREMKO_API int32_t Dremko_InitEncoderContext(void* context, int32_t bit_rate, int32_t stereo);
-/* pcm: 960 samples (mono) or 1920 (stereo, channel 0's 960 then channel 1's).
- * Writes one packet; returns the length of one channel part in bytes
- * (the packet is twice that in stereo), or -1 for a null context. */
+/* Codes one frame. pcm: DREMKO_FRAME_SAMPLES samples, or in stereo twice
+ * that, channel 0's frame first and then channel 1's (planar). packet
+ * receives DREMKO_PACKET_BYTES(bit_rate, stereo, copies) bytes, at most
+ * DREMKO_MAX_PACKET_BYTES. redundancy: how many copies of earlier frames
+ * (t - 2, t - 4, ...) to append per channel, held to 0 ... DREMKO_MAX_COPIES.
+ * Returns the bytes of one channel's part (the packet is twice that in
+ * stereo), or -1 for a null context. */
 DREMKO_API int32_t Dremko_EncodeFrame(void* context, const int16_t* pcm, uint8_t* packet,
                                       int32_t redundancy);
-DREMKO_API int32_t DremkoEncoder_GetSpeechDetect(void* context);
-DREMKO_API int32_t DremkoEncoder_GetEnergy(void* context);
-DREMKO_API int32_t DremkoEncoder_GetRP(void* context);
+/* The getters report on the last Dremko_EncodeFrame call, 0 after Init. */
+/* 1 if the speech detector judged the previous call's frame to be speech
+ * (the detector runs one frame behind), else 0. */
+DREMKO_API int32_t DremkoEncoder_GetSpeechDetect(const void* context);
+/* The level of the frame just coded, in half-decibels above a fixed floor:
+ * 0 ... 254, always even. In stereo, the level of the channel that
+ * dominates the 1 to 2.8 kHz range. */
+DREMKO_API int32_t DremkoEncoder_GetEnergy(const void* context);
+/* The redundancy used (the "RP" value): copies per channel in the last
+ * packet, 0 ... DREMKO_MAX_COPIES. */
+DREMKO_API int32_t DremkoEncoder_GetRP(const void* context);
 
-/* Decoder. */
+/* ---- Decoder ---- */
+
+/* Bytes of memory a decoder context needs (570240). */
 DREMKO_API int32_t Dremko_SizeofDecoderContext(void);
+/* Starts a stream in `context`, clearing all of it. stereo: nonzero when
+ * packets carry two channels and the output is to be stereo. Returns 0, or
+ * 1 for a null context. */
 DREMKO_API int32_t Dremko_InitDecoderContext(void* context, int32_t stereo);
+/* The rate of ONE channel in bit/s, as the encoder used it (its total rate
+ * halved in stereo). It sets the main frame length, rate / 400 bytes, at
+ * most DREMKO_CORE_FRAME_BYTES; the decoder does not raise low rates as
+ * the encoder does. Takes effect from the next packet handed in. */
 DREMKO_API void DremkoSetDecoderBitRate(void* context, int32_t bit_rate);
+/* Which copies the packets carry: bit j set means the copy of frame
+ * t - 2(j + 1) is present, so R copies give (1 << R) - 1; bits above 3 are
+ * ignored. Takes effect from the next packet handed in. */
 DREMKO_API void DremkoSetDecoderRdpBits(void* context, uint16_t rdp_bits);
-/* Decodes the packet stored by the previous call (one packet of delay) and
- * stores this one. out must hold 21 frames (21 x 960 samples, twice that in
- * stereo output). loss is the number of packets lost just before this one.
- * Always returns 0; *delivered receives the number of frames written. */
+/* Hands in one received packet, of the length the rate, the copy mask and
+ * the stream's channels give, and loss: the number of packets lost just
+ * before it (0 when none). Decodes the packet handed in by the previous
+ * call (one packet of delay: the first call delivers one silent frame),
+ * preceded by the frames rebuilt for the gap before that packet (the loss
+ * handed in with it), at most 20.
+ * out receives the frames, oldest first, each DREMKO_FRAME_SAMPLES samples
+ * (twice that, planar, in stereo output); it must hold
+ * DREMKO_MAX_DECODED_FRAMES frames. *delivered receives the number of
+ * frames written. Always returns 0. */
 DREMKO_API int32_t Dremko_DecodeFrame(void* context, const uint8_t* packet, int16_t* out,
                                       int32_t loss, int32_t* delivered);
 

@@ -117,10 +117,16 @@ int32_t Dremko_EncodeFrame(void* context, const int16_t* pcm, uint8_t* packet, i
     return part_bytes;
 }
 
-int32_t DremkoEncoder_GetSpeechDetect(void* context) { return static_cast<DremkoEncoderContext*>(context)->speech_flag; }
+int32_t DremkoEncoder_GetSpeechDetect(const void* context) {
+    return static_cast<const DremkoEncoderContext*>(context)->speech_flag;
+}
 
-int32_t DremkoEncoder_GetEnergy(void* context) { return static_cast<DremkoEncoderContext*>(context)->energy; }
+int32_t DremkoEncoder_GetEnergy(const void* context) {
+    return static_cast<const DremkoEncoderContext*>(context)->energy;
+}
 
-int32_t DremkoEncoder_GetRP(void* context) { return static_cast<DremkoEncoderContext*>(context)->redundancy; }
+int32_t DremkoEncoder_GetRP(const void* context) {
+    return static_cast<const DremkoEncoderContext*>(context)->redundancy;
+}
 
 }  // extern "C"
