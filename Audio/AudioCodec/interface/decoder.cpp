@@ -11,6 +11,7 @@
 namespace {
 
 constexpr double kSynthesisGain = 1.2300000190734863;
+
 void InitDecoderChannel(CoreDecoderState* core) {
     InitCoreTables();
     core->frame_count = 0;
@@ -35,6 +36,46 @@ void FirstCall(DremkoDecoderContext* ctx, const uint8_t* packet, int16_t* out, i
     else if (ctx->stereo_configured)
         std::memcpy(ctx->last_good[1], ctx->last_good[0], sizeof ctx->last_good[0]);
     ctx->pending_loss = loss;
+}
+
+// The stored packet keeps the lengths it came with; the new packet's come
+// from the rate and copy mask the host has set now. Returns its length.
+int32_t TakeNewPacketLengths(DremkoDecoderContext* ctx, uint16_t copy_mask, bool stereo_stream) {
+    const int32_t main_bytes = DecoderMainBytes(ctx->bit_rate);
+    const int32_t part_bytes = PartBytes(main_bytes, CopyCount(copy_mask));
+    ctx->stored_part_bytes = ctx->part_bytes;
+    ctx->stored_main_bits = ctx->main_bits;
+    ctx->stored_main_bytes = ctx->main_bytes;
+    ctx->part_bytes = part_bytes;
+    ctx->main_bits = 8 * main_bytes;
+    ctx->main_bytes = main_bytes;
+    return PacketBytes(part_bytes, stereo_stream);
+}
+
+// Decodes the stored packet's main frames. A mono packet's frame serves both
+// channels of a stereo output.
+void DecodeStoredFrame(DremkoDecoderContext* ctx, bool stored_stereo, float* channel0, float* channel1) {
+    DecodeChannelFrame(&ctx->core[0], ctx->stored_packet, ctx->stored_main_bits, channel0);
+    if (stored_stereo)
+        DecodeChannelFrame(&ctx->core[1], ctx->stored_packet + ctx->stored_part_bytes, ctx->stored_main_bits,
+                           channel1);
+    else if (ctx->stereo_configured)
+        std::memcpy(channel1, channel0, sizeof(float) * kFrameSamples);
+}
+
+// Plays every frame in the ring, oldest first, and empties it; returns how
+// many frames `out` received.
+int32_t DeliverRingFrames(DremkoDecoderContext* ctx, int16_t* out, int32_t frame_samples) {
+    const int32_t frames = ctx->ring_count;
+    for (int32_t i = 0; i < frames; ++i) {
+        SynthesizeChannelFrame(ctx->frame_ring[0][ctx->ring_read], ctx->synthesis[0], out);
+        if (ctx->stereo_configured)
+            SynthesizeChannelFrame(ctx->frame_ring[1][ctx->ring_read], ctx->synthesis[1], out + kFrameSamples);
+        out += frame_samples;
+        ctx->ring_read = (ctx->ring_read + 1) % kRingFrames;
+    }
+    ctx->ring_count = 0;
+    return frames;
 }
 
 }  // namespace
@@ -77,27 +118,19 @@ void DremkoSetDecoderRdpBits(void* context, uint16_t rdp_bits) {
 int32_t Dremko_DecodeFrame(void* context, const uint8_t* packet, int16_t* out, int32_t loss, int32_t* delivered) {
     auto* ctx = static_cast<DremkoDecoderContext*>(context);
     *delivered = 0;
-    const int32_t s = ctx->stream_stereo;
-    if (s != ctx->stream_stereo_seen) {
-        // No rebuilding across a change of stream mode.
+    const int32_t stream_stereo = ctx->stream_stereo;
+    if (stream_stereo != ctx->stream_stereo_seen) {
+        // Copies cannot be matched across a change of stream mode: the gaps
+        // on either side of it are concealed, not rebuilt.
         loss = 0;
         ctx->pending_loss = 0;
-        ctx->stream_stereo_seen = s;
+        ctx->stream_stereo_seen = stream_stereo;
     }
-    const uint16_t rdp = static_cast<uint16_t>(ctx->rdp_bits & 15);
-    const int32_t main_bytes = DecoderMainBytes(ctx->bit_rate);
-    const int32_t part_bytes = PartBytes(main_bytes, CopyCount(rdp));
-    ctx->stored_part_bytes = ctx->part_bytes;
-    ctx->stored_main_bits = ctx->main_bits;
-    ctx->stored_main_bytes = ctx->main_bytes;
-    ctx->part_bytes = part_bytes;
-    ctx->main_bits = 8 * main_bytes;
-    ctx->main_bytes = main_bytes;
-    const int32_t packet_bytes = PacketBytes(part_bytes, s != 0);
+    const uint16_t copy_mask = static_cast<uint16_t>(ctx->rdp_bits & 15);
+    const int32_t packet_bytes = TakeNewPacketLengths(ctx, copy_mask, stream_stereo != 0);
     const int32_t frame_samples = ctx->stereo_configured ? 2 * kFrameSamples : kFrameSamples;
-
     if (ctx->first_call) {
-        FirstCall(ctx, packet, out, loss, s, packet_bytes, frame_samples);
+        FirstCall(ctx, packet, out, loss, stream_stereo, packet_bytes, frame_samples);
         *delivered = 1;
         return 0;
     }
@@ -107,40 +140,33 @@ int32_t Dremko_DecodeFrame(void* context, const uint8_t* packet, int16_t* out, i
     // into a scratch frame, copied in after the rebuilt ones.
     const bool in_place = ctx->pending_loss < 1 && ctx->ring_count < kRingFrames;
     float scratch[2][kFrameSamples];
-    float* a = in_place ? ctx->frame_ring[0][ctx->ring_write] : scratch[0];
-    float* b = in_place ? ctx->frame_ring[1][ctx->ring_write] : scratch[1];
-    DecodeChannelFrame(&ctx->core[0], ctx->stored_packet, ctx->stored_main_bits, a);
-    const int32_t t = ctx->stored_stereo;
-    ctx->stored_stereo = s;
-    if (t)
-        DecodeChannelFrame(&ctx->core[1], ctx->stored_packet + ctx->stored_part_bytes, ctx->stored_main_bits, b);
-    else if (ctx->stereo_configured)
-        std::memcpy(b, a, sizeof scratch[0]);
+    float* channel0 = in_place ? ctx->frame_ring[0][ctx->ring_write] : scratch[0];
+    float* channel1 = in_place ? ctx->frame_ring[1][ctx->ring_write] : scratch[1];
+    const int32_t stored_stereo = ctx->stored_stereo;
+    DecodeStoredFrame(ctx, stored_stereo != 0, channel0, channel1);
+    ctx->stored_stereo = stream_stereo;
 
+    // Every call empties the ring, so there is room; were there none, the
+    // frame would be dropped rather than overwrite one not yet played.
     if (kRingFrames - ctx->ring_count < 1) return 0;
     if (!in_place) {
-        RecoverLostFrames(ctx, packet, loss, a, b);
-        std::memcpy(ctx->frame_ring[0][ctx->ring_write], a, sizeof scratch[0]);
-        if (ctx->stereo_configured) std::memcpy(ctx->frame_ring[1][ctx->ring_write], b, sizeof scratch[1]);
+        RecoverLostFrames(ctx, packet, loss, channel0, channel1);
+        std::memcpy(ctx->frame_ring[0][ctx->ring_write], channel0, sizeof scratch[0]);
+        if (ctx->stereo_configured) std::memcpy(ctx->frame_ring[1][ctx->ring_write], channel1, sizeof scratch[1]);
     }
-    std::memcpy(ctx->last_good[0], a, sizeof scratch[0]);
-    if (ctx->stereo_configured) std::memcpy(ctx->last_good[1], b, sizeof scratch[1]);
+    // The stored frame is the older neighbour of whatever gap comes next.
+    std::memcpy(ctx->last_good[0], channel0, sizeof scratch[0]);
+    if (ctx->stereo_configured) std::memcpy(ctx->last_good[1], channel1, sizeof scratch[1]);
     ctx->ring_write = (ctx->ring_write + 1) % kRingFrames;
     ctx->ring_count += 1;
-    ctx->pending_loss = t == s ? loss : 0;
-    std::memcpy(ctx->stored_packet, packet, static_cast<size_t>(packet_bytes));
-    ctx->stored_rdp_bits = rdp;
 
-    const int32_t n = ctx->ring_count;
-    for (int32_t i = 0; i < n; ++i) {
-        SynthesizeChannelFrame(ctx->frame_ring[0][ctx->ring_read], ctx->synthesis[0], out);
-        if (ctx->stereo_configured)
-            SynthesizeChannelFrame(ctx->frame_ring[1][ctx->ring_read], ctx->synthesis[1], out + kFrameSamples);
-        out += frame_samples;
-        ctx->ring_read = (ctx->ring_read + 1) % kRingFrames;
-    }
-    ctx->ring_count = 0;
-    *delivered = n;
+    // The new packet is held back for the next call, which rebuilds the gap
+    // before it from both packets' copies (only if both have the same mode).
+    ctx->pending_loss = stored_stereo == stream_stereo ? loss : 0;
+    std::memcpy(ctx->stored_packet, packet, static_cast<size_t>(packet_bytes));
+    ctx->stored_rdp_bits = copy_mask;
+
+    *delivered = DeliverRingFrames(ctx, out, frame_samples);
     return 0;
 }
 

@@ -48,6 +48,8 @@ static_assert(offsetof(DremkoDecoderContext, stream_stereo) == 8,
 // Core-decodes `bits` bits of `frame` with channel's state and applies the
 // decoder gain.
 void DecodeChannelFrame(CoreDecoderState* state, const uint8_t* frame, int bits, float* out);
-// Fills the gap before the stored packet's frame (A, B) into the ring.
-void RecoverLostFrames(DremkoDecoderContext* ctx, const uint8_t* packet, int32_t loss, const float* a,
-                       const float* b);
+// Fills the gap before the stored packet's frame (decoded into stored0 and
+// stored1) into the ring, from the copies of the stored packet and of
+// `packet`, which came `loss` lost packets after it.
+void RecoverLostFrames(DremkoDecoderContext* ctx, const uint8_t* packet, int32_t loss, const float* stored0,
+                       const float* stored1);
