@@ -5,7 +5,7 @@
 # the web package's tests: emscripten (with node's acorn for its optimiser)
 # and chromium; node and npm come with the machine.
 set -euo pipefail
-packages=(cmake make g++ pkg-config libgtest-dev libsndfile1-dev libsoxr-dev libopus-dev
+packages=(cmake make g++ pkg-config python3 libgtest-dev libsndfile1-dev libsoxr-dev libopus-dev
           clang libclang-rt-14-dev valgrind
           gcc-mingw-w64-x86-64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
 if [ "${1:-}" = --web ]; then
