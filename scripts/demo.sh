@@ -4,4 +4,5 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh
-build/tools/dremko demo "$@"
+# The demo's files go into the build folder, outside what git tracks.
+build/tools/dremko demo --out build/dremko-demo "$@"
