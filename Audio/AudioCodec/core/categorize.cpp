@@ -130,28 +130,14 @@ Offset FindOffset(int regions, int available_bits, const int32_t* power_indices)
     return found;
 }
 
-// A balancing step moves the region whose value offset - p - 2 * category
-// is the smallest (finer step, among categories above 0, lowest region on
-// ties, only values below 99) or the largest (coarser step, among categories
-// below 7, highest region on ties, only values above -99). A move shifts the
-// region's value by 2 away from the winning end, so the finer steps take the
-// values of all their candidates in ascending order, whatever the coarser
-// steps do in between, and the coarser steps likewise in descending order.
-// Both sequences are therefore listed first, by walking the values, and the
-// budget then only decides how many of each are taken.
-//
-// With x = offset - p, a region's finer values are x - 2h for its categories
-// h = c ... 1 (c its initial category), and since c is x >> 1 held to 0 ... 7
-// these are exactly the values v >= 0 with x - v one of 2, 4, ... 14, the
-// step moving the region from category (x - v) / 2. Its coarser values are
-// x - 2l for l = c ... 6: with u = 1 - value >= 0, exactly those with
-// x + 1 + u one of 2, 4, ... 14, the step moving it from (x + 1 + u) / 2 - 1.
-// The walks run over v = 0 ... 98 and u = 0 ... 99 and find the regions at
-// each value by comparing all of them at once, a byte lane each.
-//
-// Every region's x is held to -99 ... 113, beyond which no value of either
-// walk is reached, so that x - v and x + 1 + u stay within a byte; a lane
-// beyond the layer holds -128, which no walk reaches either.
+// The finer steps take their candidates' values in ascending order and the
+// coarser ones in descending order, whatever the other kind does, so both
+// sequences are listed first, by walking the values (a byte lane per
+// region), and the budget then only decides how many of each are taken:
+// docs/decisions.md, "How the balancing steps are found", derives the walks.
+// Every region's x = offset - p is held to -99 ... 113, beyond which no value
+// of either walk is reached, so that the walks' sums stay within a byte; a
+// lane beyond the layer holds -128, which no walk reaches either.
 constexpr int32_t kLowestLane = -99, kHighestLane = 113;
 
 // The regions whose lane + shift, in a byte, is one of 2, 4, ... 14: that is

@@ -18,8 +18,7 @@ using Double4 = double __attribute__((vector_size(32)));
 // magnitude is taken in float, by clearing the sign bit (exact, and the same
 // value once widened), which costs far less than choosing between negated
 // and plain double lanes. Scale and dead zone come as float lanes and are
-// widened here: a double broadcast from a scalar went through the stack and
-// stalled each call on the reload.
+// widened here, which keeps the double broadcast of a scalar off the stack.
 Int4 TruncatedDigits(Float4 x, Float4 scale, Float4 dead_zone) {
     const Float4 magnitude = reinterpret_cast<Float4>(reinterpret_cast<Int4>(x) & 0x7fffffff);
     const Double4 wide = __builtin_convertvector(magnitude, Double4);

@@ -41,8 +41,7 @@
 #define KERNEL_SET avx512_kernels
 // Ten registers: a group of 80 outputs divides a 20 ms frame's 160, and the
 // ten chains of sums cover the latency of each tap's add and two
-// conversions (eight registers, three groups of 64 for 160 outputs, take
-// 17 % longer; 20 registers, 5 % longer).
+// conversions (other counts measured: docs/performance.md).
 #define KERNEL_SUM_LANES 8
 #define KERNEL_SUM_REGISTERS 10
 #include "simd/kernel_bodies.inc"
