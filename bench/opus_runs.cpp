@@ -22,7 +22,7 @@ void Require(int error, const char* what) {
 double OpusEncode(const BenchAudio& audio, bool stereo, int32_t bit_rate, std::vector<OpusPacket>* packets) {
     const int channels = stereo ? 2 : 1;
     int error = OPUS_OK;
-    OpusEncoder* enc = opus_encoder_create(48000, channels, OPUS_APPLICATION_RESTRICTED_LOWDELAY, &error);
+    OpusEncoder* enc = opus_encoder_create(kSampleRate, channels, OPUS_APPLICATION_RESTRICTED_LOWDELAY, &error);
     Require(error, "encoder");
     Require(opus_encoder_ctl(enc, OPUS_SET_BITRATE(channels * bit_rate)), "bit rate");
     Require(opus_encoder_ctl(enc, OPUS_SET_COMPLEXITY(10)), "complexity");
@@ -50,7 +50,7 @@ double OpusEncode(const BenchAudio& audio, bool stereo, int32_t bit_rate, std::v
 double OpusDecode(const std::vector<OpusPacket>& packets, const std::vector<bool>& received, bool stereo) {
     const int channels = stereo ? 2 : 1;
     int error = OPUS_OK;
-    OpusDecoder* dec = opus_decoder_create(48000, channels, &error);
+    OpusDecoder* dec = opus_decoder_create(kSampleRate, channels, &error);
     Require(error, "decoder");
     std::vector<int16_t> pcm(packets.size() * channels * kFrameSamples);
     int decoded = 0;

@@ -37,7 +37,7 @@ TEST(DecoderInterface, FirstCallIsSilentThenOneFramePerPacket) {
         EncoderSession enc = MakeEncoder(stereo ? 128000 : 64000, stereo);
         const auto packets = EncodeAll(enc, stereo ? test_signals::Planar(a, a) : a, stereo, 1);
         DecoderSession dec = MakeDecoder(64000, 1, stereo);
-        const size_t frame = stereo ? 1920 : 960;
+        const size_t frame = stereo ? 2 * kFrameSamples : kFrameSamples;
         std::vector<int16_t> out(21 * frame, 1234);
         int32_t delivered = -1;
         Dremko_DecodeFrame(dec.ctx(), packets[0].data(), out.data(), 0, &delivered);

@@ -14,7 +14,7 @@ TEST(EncoderInterface, ContextSizeAndNullContext) {
     EXPECT_EQ(Dremko_SizeofEncoderContext(), 40924);
     EXPECT_LE(sizeof(DremkoEncoderContext), 40924u);
     EXPECT_EQ(Dremko_InitEncoderContext(nullptr, 64000, 0), 1);
-    int16_t pcm[1920] = {};
+    int16_t pcm[2 * kFrameSamples] = {};
     uint8_t packet[kMaxPacketBytes];
     EXPECT_EQ(Dremko_EncodeFrame(nullptr, pcm, packet, 2), -1);
 }

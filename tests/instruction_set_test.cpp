@@ -182,7 +182,7 @@ CodecRun RunCodec(bool stereo) {
     EncoderSession enc = MakeEncoder(stereo ? 128000 : 64000, stereo);
     CodecRun run;
     std::vector<std::vector<uint8_t>> packets;
-    const size_t frame = stereo ? 1920 : 960;
+    const size_t frame = stereo ? 2 * kFrameSamples : kFrameSamples;
     for (size_t at = 0; at + frame <= pcm.size(); at += frame) {
         std::vector<uint8_t> packet(kMaxPacketBytes);
         const int32_t part = Dremko_EncodeFrame(enc.ctx(), &pcm[at], packet.data(), 2);

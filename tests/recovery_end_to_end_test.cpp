@@ -19,7 +19,7 @@ using Frame = std::vector<float>;
 Frame DecodeCopyAlone(const uint8_t* copy) {
     static CoreDecoderState state;
     Frame out(kFrameSamples);
-    DecodeChannelFrame(&state, copy, 208, out.data());
+    DecodeChannelFrame(&state, copy, kCopyBits, out.data());
     return out;
 }
 

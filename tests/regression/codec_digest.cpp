@@ -112,7 +112,7 @@ void Run(std::map<std::string, std::string>& out) {
                 std::vector<uint8_t> stream;
                 std::vector<int32_t> flags;
                 for (int f = 0; f < kFrames; ++f) {
-                    std::vector<uint8_t> packet(528);
+                    std::vector<uint8_t> packet(kMaxPacketBytes);
                     const int32_t part =
                         Dremko_EncodeFrame(enc.data(), &pcm[(stereo ? 2 : 1) * f * kFrameSamples], packet.data(), copies);
                     packet.resize(static_cast<size_t>(stereo ? 2 * part : part));
@@ -170,7 +170,7 @@ void RunDamaged(std::map<std::string, std::string>& out) {
         Lcg rng{stereo ? 77u : 55u};
         std::vector<std::vector<uint8_t>> packets;
         for (int f = 0; f < kFrames; ++f) {
-            std::vector<uint8_t> packet(528, 0);
+            std::vector<uint8_t> packet(kMaxPacketBytes, 0);
             Dremko_EncodeFrame(enc.data(), &pcm[(stereo ? 2 : 1) * f * kFrameSamples], packet.data(), 4);
             const int kind = f % 8;
             for (uint8_t& byte : packet) {

@@ -8,7 +8,7 @@
 
 constexpr int kDecoderContextBytes = 570240;
 constexpr int kRingFrames = 50;
-constexpr int kMaxInsertedFrames = 20;
+constexpr int kMaxInsertedFrames = DREMKO_MAX_DECODED_FRAMES - 1;  // a decode call delivers them and its own frame
 
 struct DremkoDecoderContext {
     int32_t first_call;

@@ -6,7 +6,7 @@
 #include "interface/packet_layout.h"
 
 // Rising half of the 1920-tap sine window, sin(pi (n + 0.5) / 1920).
-extern const float SineWindow[960];
+extern const float SineWindow[kFrameSamples];
 // e^(-2 pi i j / 480) as (re, im) pairs, j = 0 ... 479.
 extern const float FftTwiddle[960];
 
