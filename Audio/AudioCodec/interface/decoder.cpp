@@ -25,11 +25,11 @@ void SynthesizeChannelFrame(const float* coefficients, float* overlap, int16_t* 
 
 // The first call only primes `last_good`; it delivers one silent frame.
 void FirstCall(DremkoDecoderContext* ctx, const uint8_t* packet, int16_t* out, int32_t loss, int32_t stereo_stream,
-               int32_t packet_bytes, int32_t frame_samples) {
+               uint16_t copy_mask, int32_t packet_bytes, int32_t frame_samples) {
     ctx->first_call = 0;
     std::memset(out, 0, static_cast<size_t>(frame_samples) * sizeof(int16_t));
     std::memcpy(ctx->stored_packet, packet, static_cast<size_t>(packet_bytes));
-    ctx->stored_rdp_bits = static_cast<uint16_t>(ctx->rdp_bits & 15);
+    ctx->stored_rdp_bits = copy_mask;
     DecodeChannelFrame(&ctx->core[0], packet, ctx->main_bits, ctx->last_good[0]);
     if (stereo_stream)
         DecodeChannelFrame(&ctx->core[1], packet + ctx->part_bytes, ctx->main_bits, ctx->last_good[1]);
@@ -130,7 +130,7 @@ int32_t Dremko_DecodeFrame(void* context, const uint8_t* packet, int16_t* out, i
     const int32_t packet_bytes = TakeNewPacketLengths(ctx, copy_mask, stream_stereo != 0);
     const int32_t frame_samples = ctx->stereo_configured ? 2 * kFrameSamples : kFrameSamples;
     if (ctx->first_call) {
-        FirstCall(ctx, packet, out, loss, stream_stereo, packet_bytes, frame_samples);
+        FirstCall(ctx, packet, out, loss, stream_stereo, copy_mask, packet_bytes, frame_samples);
         *delivered = 1;
         return 0;
     }
