@@ -6,22 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <random>
-#include <tuple>
 #include <vector>
 
 #include "core/bit_reader.h"
 #include "core/code_lookup.h"
 #include "core/core_tables.h"
 #include "core/sign_bits.h"
+#include "frame_bits.h"
 
 namespace {
-
-// Bit `i` of a frame in its own layout: 16-bit little-endian words, each from
-// its most significant bit down.
-int FrameBit(const std::vector<uint8_t>& frame, int i) {
-    const int shift = 15 - i % 16;
-    return (frame[2 * (i / 16) + shift / 8] >> (shift % 8)) & 1;
-}
 
 // A frame filled most significant bit first.
 struct Bits {
@@ -30,10 +23,7 @@ struct Bits {
 };
 
 void Put(Bits* b, uint32_t value, int count) {
-    for (int i = count - 1; i >= 0; --i, ++b->position) {
-        const int shift = 15 - b->position % 16;
-        if ((value >> i) & 1) b->bytes[2 * (b->position / 16) + shift / 8] |= static_cast<uint8_t>(1u << (shift % 8));
-    }
+    for (int i = count - 1; i >= 0; --i) SetFrameBit(b->bytes.data(), b->position++, (value >> i) & 1);
 }
 
 // The reference: walks a decoding tree one bit at a time, each bit taking
@@ -43,7 +33,7 @@ int WalkTree(const std::vector<uint8_t>& frame, const int16_t (*tree)[2], int* p
     for (;;) {
         if (*available <= 0) return -1;
         --*available;
-        const int child = tree[node][FrameBit(frame, (*position)++)];
+        const int child = tree[node][FrameBit(frame.data(), (*position)++)];
         if (child <= 0) return -child;
         node = child;
     }
@@ -106,48 +96,11 @@ TEST(CodeLookup, EverySixteenBitPatternReadsAsTheTreeWalk) {
             Bits b;
             Put(&b, 0x5A5A5A5Au, offset);
             Put(&b, pattern, 16);
+            // Bits available for any code, and from none to 16: ending before, on or after it.
             ExpectReadAsWalk(b.bytes, l, offset, 1000);
+            ExpectReadAsWalk(b.bytes, l, offset, static_cast<int32_t>(pattern % 19) - 2);
             if (HasFailure()) return;
         }
-    }
-}
-
-TEST(CodeLookup, BitsAvailableEndingBeforeOnOrAfterTheCode) {
-    std::mt19937 rng(3);
-    const auto expect_code = [&](const NamedLookup& l, uint32_t code, int length, int offset) {
-        Bits b;
-        Put(&b, rng() & ((1u << offset) - 1), offset);
-        Put(&b, code, length);
-        Put(&b, rng(), 32);
-        for (int32_t budget : {length - 1, length, length + 3, 1, 0, -5, 200}) {
-            SCOPED_TRACE(testing::Message() << "length " << length << " offset " << offset << " budget " << budget);
-            ExpectReadAsWalk(b.bytes, l, offset, budget);
-        }
-    };
-    for (int row = 0; row < 13; ++row)
-        for (int index = 0; index < 24; ++index)
-            expect_code({PowerCodeLookup(row), PowerCodeTree[row], -1}, PowerCode[row][index],
-                        PowerCodeLength[row][index], index % 16);
-    for (int category = 0; category < 7; ++category) {
-        const VectorCodebook& book = VectorCodebooks[category];
-        for (int index = 0; index < book.entries; ++index)
-            expect_code({VectorCodeLookup(category), book.tree, category}, book.code[index], book.length[index],
-                        index % 16);
-    }
-}
-
-TEST(CodeLookup, ShortAndLongCodesResolveToTheirIndex) {
-    // Category 6 in full is known: 0 is "1", 15 is "0110101000" (past the
-    // ten bits of the first lookup), 18 is "0000000".
-    for (const auto& [index, code, length] : {std::tuple{0, 0b1u, 1}, std::tuple{15, 0b0110101000u, 10},
-                                             std::tuple{18, 0b0000000u, 7}}) {
-        Bits b;
-        Put(&b, code, length);
-        Put(&b, 0xFFFFFFFFu, 32);
-        Reader r = ReaderAt(b.bytes, 0);
-        int32_t available = 40;
-        EXPECT_EQ(VectorIndex(static_cast<uint32_t>(ReadCode(&r.reader, VectorCodeLookup(6), &available)), 6), index);
-        EXPECT_EQ(available, 40 - length);
     }
 }
 
@@ -185,19 +138,6 @@ TEST(CodeLookup, VectorEntriesCarryTheDigitsAndSignsOfTheirIndex) {
     }
 }
 
-TEST(SignBits, DepositPlacesTheLowBitsAtTheMaskInOrder) {
-    std::mt19937 rng(11);
-    for (uint32_t mask = 0; mask < 1024; ++mask) {
-        for (int trial = 0; trial < 8; ++trial) {
-            const uint32_t bits = rng();
-            uint32_t expected = 0, taken = 0;
-            for (int i = 0; i < 10; ++i)
-                if ((mask >> i) & 1) expected |= ((bits >> taken++) & 1) << i;
-            ASSERT_EQ(DepositBits(mask, bits), expected) << "mask " << mask << " bits " << bits;
-        }
-    }
-}
-
 TEST(BitReader, ReadsTheFrameInItsWordOrderFromACopy) {
     std::mt19937 rng(8);
     for (int bytes : {0, 1, 2, 7, 60, 159, 160}) {
@@ -216,7 +156,7 @@ TEST(BitReader, ReadsTheFrameInItsWordOrderFromACopy) {
             const int count = 1 + static_cast<int>(rng() % 32);
             const int start = reader.position;
             uint32_t expected = 0;
-            for (int i = 0; i < count; ++i) expected = (expected << 1) | FrameBit(words, start + i);
+            for (int i = 0; i < count; ++i) expected = (expected << 1) | FrameBit(words.data(), start + i);
             ASSERT_EQ(ReadBits(&reader, count), expected) << bytes << " bytes, at " << start;
             EXPECT_EQ(reader.position, start + count);
         }

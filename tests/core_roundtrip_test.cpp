@@ -20,6 +20,7 @@
 #include "core/core_decoder.h"
 #include "core/core_encoder.h"
 #include "core/core_tables.h"
+#include "frame_bits.h"
 #include "test_signals.h"
 #include "transform/transform.h"
 
@@ -28,14 +29,9 @@ namespace {
 constexpr double kScale = 33.0;
 constexpr double kAnalysisGain = 0.024529000744223595;
 
-int StreamBit(const uint8_t* frame, int position) {
-    const int shift = 15 - position % 16;
-    return (frame[2 * (position / 16) + shift / 8] >> (shift % 8)) & 1;
-}
-
 bool CodeAt(const uint8_t* frame, int position, uint32_t code, int length) {
     for (int i = 0; i < length; ++i)
-        if (StreamBit(frame, position + i) != static_cast<int>((code >> (length - 1 - i)) & 1)) return false;
+        if (FrameBit(frame, position + i) != static_cast<int>((code >> (length - 1 - i)) & 1)) return false;
     return true;
 }
 
@@ -141,7 +137,7 @@ void CheckLayer(const RoundTrip& t, int first, int regions, int start, int share
         return;
     }
     int control = 0;
-    for (int i = 0; i < 5; ++i) control = (control << 1) | StreamBit(t.view.data(), position++);
+    for (int i = 0; i < 5; ++i) control = (control << 1) | FrameBit(t.view.data(), position++);
     int32_t categories[kBaseRegions], balance[kControlValues - 1], order[kBaseRegions];
     Categorize(regions, share - (position - start), power + first, categories, balance);
     for (int j = 0; j < control; ++j) ++categories[balance[j]];
@@ -187,12 +183,12 @@ void CheckLayer(const RoundTrip& t, int first, int regions, int start, int share
 
 void CheckFrame(const RoundTrip& t) {
     const int bits = 8 * t.bytes;
-    const int split = (StreamBit(t.frame, 0) << 2) | (StreamBit(t.frame, 1) << 1) | StreamBit(t.frame, 2);
+    const int split = (FrameBit(t.frame, 0) << 2) | (FrameBit(t.frame, 1) << 1) | FrameBit(t.frame, 2);
     ASSERT_EQ(t.s->split_index, split);
     const int ext_share = 80 * split + 320, base_share = 1280 - ext_share;
     int32_t power[kRegions];
     int region0 = 0;
-    for (int i = 3; i < 8; ++i) region0 = (region0 << 1) | StreamBit(t.frame, i);
+    for (int i = 3; i < 8; ++i) region0 = (region0 << 1) | FrameBit(t.frame, i);
     power[0] = region0 - 7;
     ASSERT_EQ(t.s->power_index[0], power[0]);
 
@@ -267,7 +263,7 @@ TEST(CoreRoundTrip, RegionsReceivedInFullReconstructTheQuantisedInput) {
                     ASSERT_EQ(bytes % 2, 1);
                     bool zero = false;
                     for (int b = 8 * bytes - state.ext_available; b < 8 * bytes; ++b)
-                        zero |= StreamBit(t.view.data(), b) == 0;
+                        zero |= FrameBit(t.view.data(), b) == 0;
                     ASSERT_TRUE(zero);
                     ++fill_errors;
                 }

@@ -1,12 +1,16 @@
-// Rebuilding after loss, swept over gap lengths, the loss count handed with
-// the following packet, copy masks and output modes: every call delivers
-// the right number of frames, and every delivered frame was written during
-// that call (no stale ring content reaches the output).
+// Rebuilding lost frames, swept over every gap length the decoder treats
+// differently (1 to 8 from copies, 9 to 20 with older frames concealed, more
+// than 20 shortened), every loss count that can come with the packet after
+// the gap and every copy mask. For each delivered frame the test observes
+// whether it was rebuilt from a copy (its coefficients have the magnitudes of
+// that copy decoded directly; the noise fill's signs follow the shared
+// generators) or concealed, and compares with the rules written out below.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "codec_session.h"
 #include "interface/decoder_context.h"
@@ -15,13 +19,27 @@
 namespace {
 
 constexpr int kMain = kCoreFrameBytes;  // 64000 bit/s per channel
+constexpr int kPart = PartBytes(kMain, kMaxCopies);
 
-// Keeps the main frame and the copies whose mask bit is set, per channel.
+// Whether frame m - 1 - k is rebuilt from a copy, m being the frame of the
+// packet after a gap of `gap` frames, and `loss` the count handed with the
+// packet after that. The packet of frame m carries copies of frames m - 2,
+// m - 4, m - 6, m - 8 (bits 0 ... 3 of its mask); the next one, frame
+// m + 1 + loss, copies of m - 1 + loss - 2i, which fall into the gap only
+// for an even loss count. Only the newest eight frames of the gap are
+// looked for; older ones, up to 20 in all, are concealed.
+bool RebuiltByTheRules(int k, int gap, int loss, int stored_mask, int current_mask) {
+    if (k >= std::min(gap, 8)) return false;
+    if (k % 2 == 1) return (stored_mask >> (k / 2)) & 1;
+    const int copy = (k + loss) / 2;
+    return loss >= 0 && loss % 2 == 0 && copy < 4 && ((current_mask >> copy) & 1);
+}
+
+// A packet with only the copies whose mask bit is set, per channel.
 std::vector<uint8_t> WithMask(const std::vector<uint8_t>& full, int channels, int mask) {
-    const size_t full_part = PartBytes(kMain, kMaxCopies);
     std::vector<uint8_t> out;
     for (int ch = 0; ch < channels; ++ch) {
-        const uint8_t* part = full.data() + ch * full_part;
+        const uint8_t* part = full.data() + ch * kPart;
         out.insert(out.end(), part, part + kMain);
         for (int j = 0; j < kMaxCopies; ++j)
             if (mask & (1 << j)) out.insert(out.end(), part + CopyOffset(kMain, j), part + CopyOffset(kMain, j + 1));
@@ -29,66 +47,64 @@ std::vector<uint8_t> WithMask(const std::vector<uint8_t>& full, int channels, in
     return out;
 }
 
-void PoisonRing(DremkoDecoderContext* ctx) {
-    std::fill(&ctx->frame_ring[0][0][0], &ctx->frame_ring[0][0][0] + 2 * kRingFrames * kFrameSamples,
-              std::numeric_limits<float>::quiet_NaN());
+std::vector<float> DecodedAlone(const uint8_t* copy) {
+    static CoreDecoderState state;
+    std::vector<float> out(kFrameSamples);
+    DecodeChannelFrame(&state, copy, kCopyBits, out.data());
+    return out;
 }
 
-bool SlotsWritten(const DremkoDecoderContext* ctx, int32_t first, int32_t count, int channels) {
-    for (int32_t i = 0; i < count; ++i)
-        for (int ch = 0; ch < channels; ++ch) {
-            const float* slot = ctx->frame_ring[ch][(first + i) % kRingFrames];
-            if (std::any_of(slot, slot + kFrameSamples, [](float v) { return std::isnan(v); })) return false;
-        }
+bool SameMagnitudes(const float* a, const std::vector<float>& b) {
+    for (int k = 0; k < kFrameSamples; ++k)
+        if (!(std::fabs(a[k]) == std::fabs(b[k]))) return false;
     return true;
 }
 
-struct Stream {
-    std::vector<std::vector<uint8_t>> packets;  // all four copies present
-};
-
-Stream EncodeStream(bool stereo, int frames) {
-    const std::vector<int16_t> a = test_signals::SpeechLike(frames);
-    const std::vector<int16_t> b = test_signals::Chords(frames);
-    EncoderSession enc = MakeEncoder(stereo ? 128000 : 64000, stereo);
-    return {EncodeAll(enc, stereo ? test_signals::Planar(a, b) : a, stereo, 4)};
-}
-
-TEST(RecoverySweep, DeliveredCountsAndFreshFrames) {
-    for (bool stereo : {false, true}) {
-        const Stream stream = EncodeStream(stereo, 48);
-        const int channels = stereo ? 2 : 1;
-        for (int mask = 0; mask < 16; ++mask) {
-            std::vector<std::vector<uint8_t>> packets;
-            for (const auto& p : stream.packets) packets.push_back(WithMask(p, channels, mask));
-            for (int gap = 1; gap <= 30; ++gap) {
-                for (int next_loss = 0; next_loss <= 9; ++next_loss) {
-                    if (stereo && (gap % 3 != 0 && gap > 10)) continue;  // keep the stereo sweep short
-                    DecoderSession dec = MakeDecoder(64000, 0, stereo);
-                    DremkoSetDecoderRdpBits(dec.ctx(), static_cast<uint16_t>(mask));
-                    auto* ctx = static_cast<DremkoDecoderContext*>(dec.ctx());
-                    // Packets sent: 0, 1, then `gap` lost, then two, then
-                    // `next_loss` lost, then three more.
-                    const std::vector<int32_t> losses = {0, 0, gap, next_loss, 0, 0};
-                    const size_t sent[] = {0, 1, static_cast<size_t>(2 + gap), static_cast<size_t>(3 + gap),
-                                           static_cast<size_t>(4 + gap + next_loss),
-                                           static_cast<size_t>(5 + gap + next_loss)};
-                    std::vector<int16_t> out(21 * 1920);
-                    int32_t pending = 0;
-                    for (size_t call = 0; call < 6; ++call) {
-                        PoisonRing(ctx);
-                        const int32_t first_slot = ctx->ring_read;
-                        int32_t delivered = -1;
-                        Dremko_DecodeFrame(dec.ctx(), packets[sent[call]].data(), out.data(), losses[call],
+void Sweep(bool stereo, const std::vector<int>& masks) {
+    const int channels = stereo ? 2 : 1;
+    const std::vector<int16_t> a = test_signals::Noise(35, 3000.0, 7), b = test_signals::Noise(35, 2000.0, 8);
+    EncoderSession enc = MakeEncoder(channels * 64000, stereo);
+    const auto full = EncodeAll(enc, stereo ? test_signals::Planar(a, b) : a, stereo, 4);
+    DecoderSession dec = MakeDecoder(64000, 0, stereo);
+    auto* ctx = static_cast<DremkoDecoderContext*>(dec.ctx());
+    std::vector<int16_t> out(21 * 1920);
+    for (int stored_mask : masks) {
+        for (int current_mask : {stored_mask, 15 - stored_mask}) {
+            for (int gap = 1; gap <= 22; ++gap) {
+                for (int loss = -1; loss <= 9; ++loss) {
+                    SCOPED_TRACE(testing::Message() << "stereo " << stereo << " masks " << stored_mask << ", "
+                                                    << current_mask << " gap " << gap << " then loss " << loss);
+                    const int m = gap + 2;
+                    const int next = m + 1 + std::max(loss, 0);
+                    Dremko_InitDecoderContext(ctx, stereo);
+                    DremkoSetDecoderBitRate(ctx, 64000);
+                    DremkoSetDecoderRdpBits(ctx, static_cast<uint16_t>(stored_mask));
+                    int32_t delivered = 0;
+                    for (int f = 0; f < 2; ++f)
+                        Dremko_DecodeFrame(ctx, WithMask(full[f], channels, stored_mask).data(), out.data(), 0,
                                            &delivered);
-                        const int32_t expected = call == 0 ? 1 : 1 + std::min(pending, 20);
-                        ASSERT_EQ(delivered, expected) << "stereo " << stereo << " mask " << mask << " gap "
-                                                       << gap << " next loss " << next_loss << " call " << call;
-                        if (call > 0)
-                            ASSERT_TRUE(SlotsWritten(ctx, first_slot, delivered, channels))
-                                << "stereo " << stereo << " mask " << mask << " gap " << gap << " next loss "
-                                << next_loss << " call " << call;
-                        pending = losses[call];
+                    Dremko_DecodeFrame(ctx, WithMask(full[m], channels, stored_mask).data(), out.data(), gap, &delivered);
+                    DremkoSetDecoderRdpBits(ctx, static_cast<uint16_t>(current_mask));
+                    std::fill(&ctx->frame_ring[0][0][0], &ctx->frame_ring[0][0][0] + 2 * kRingFrames * kFrameSamples,
+                              std::numeric_limits<float>::quiet_NaN());
+                    const int32_t first = ctx->ring_read;
+                    Dremko_DecodeFrame(ctx, WithMask(full[next], channels, current_mask).data(), out.data(), loss,
+                                       &delivered);
+                    const int inserted = std::min(gap, 20);
+                    ASSERT_EQ(delivered, inserted + 1);
+                    // Delivered frame i is frame m - inserted + i; the last is frame m itself.
+                    for (int i = 0; i <= inserted; ++i) {
+                        const int k = inserted - 1 - i;  // frame m - 1 - k
+                        for (int ch = 0; ch < channels; ++ch) {
+                            const float* slot = ctx->frame_ring[ch][(first + i) % kRingFrames];
+                            const uint8_t* main_frame = full[m - 1 - k].data() + ch * kPart;
+                            const bool rebuilt = SameMagnitudes(slot, DecodedAlone(main_frame));
+                            ASSERT_TRUE(std::none_of(slot, slot + kFrameSamples, [](float v) { return std::isnan(v); }))
+                                << "frame m - " << k + 1 << " channel " << ch << " was not written";
+                            if (k >= 0)
+                                ASSERT_EQ(rebuilt, RebuiltByTheRules(k, gap, loss, stored_mask, current_mask))
+                                    << "frame m - " << k + 1 << " channel " << ch;
+                        }
                     }
                 }
             }
@@ -96,14 +112,18 @@ TEST(RecoverySweep, DeliveredCountsAndFreshFrames) {
     }
 }
 
+TEST(RecoverySweep, FramesAreRebuiltFromCopiesExactlyWhereTheRulesSay) {
+    Sweep(false, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15});
+    Sweep(true, {5, 15});
+}
+
 // Negative and huge loss counts rebuild nothing and never more than 20.
 TEST(RecoverySweep, OddLossCounts) {
-    const Stream stream = EncodeStream(false, 8);
+    EncoderSession enc = MakeEncoder(64000, false);
+    const auto packets = EncodeAll(enc, test_signals::SpeechLike(8), false, 4);
     DecoderSession dec = MakeDecoder(64000, 4, false);
-    const DecodeResult r =
-        DecodeAll(dec, stream.packets, {0, -5, 0, 2147483647, 0, -2147483647 - 1, 0, 0}, false);
-    const std::vector<int32_t> expected = {1, 1, 1, 1, 21, 1, 1, 1};
-    EXPECT_EQ(r.delivered, expected);
+    const DecodeResult r = DecodeAll(dec, packets, {0, -5, 0, 2147483647, 0, -2147483647 - 1, 0, 0}, false);
+    EXPECT_EQ(r.delivered, (std::vector<int32_t>{1, 1, 1, 1, 21, 1, 1, 1}));
 }
 
 }  // namespace

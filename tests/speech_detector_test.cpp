@@ -1,6 +1,5 @@
-// The speech detector end to end: block timing and histories, constant
-// frames and reset, the frame flag, real speech against noise and silence,
-// and the flag as the encoder reports it.
+// The speech detector end to end: the frame flag, real speech against noise
+// and silence, and the flag as the encoder reports it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -54,84 +53,10 @@ bool IsVoicedFrame(const int16_t* x) {
     return best > 0.7;
 }
 
-// Consecutive ramp samples at 8 kHz, never constant.
-std::vector<int16_t> Ramp(int count) {
-    std::vector<int16_t> x(count);
-    for (int t = 0; t < count; ++t) x[t] = static_cast<int16_t>(t + 1);
-    return x;
-}
-
-TEST(SpeechDetector, BlocksFillNewestFirstAndHopsEvery128Samples) {
-    static SpeechDetectorState st;
-    SpeechDetector_Init(&st, 8, 20);
-    const std::vector<int16_t> x = Ramp(800);
-    SpeechDetector_Process(&x[0], &st);
-    // One analysis step, after block 8: the energy history has moved back one
-    // hop and blocks 9 and 10 start the next, so every square sits at 255 - t.
-    EXPECT_EQ(st.levelRingIndex, 1);
-    EXPECT_EQ(st.hopPhase, 32);
-    for (int t = 0; t < 160; ++t) ASSERT_EQ(st.energyHistory[255 - t], static_cast<float>(x[t]) * x[t]) << t;
-    for (int t = 0; t < 128; ++t) ASSERT_EQ(st.sampleHalves[0][127 - t], x[t]) << t;
-    for (int t = 128; t < 160; ++t) ASSERT_EQ(st.sampleHalves[1][255 - t], x[t]) << t;
-    // The second step comes after block 6 of frame 2 (256 samples); five
-    // frames (800 samples) hold six.
-    SpeechDetector_Process(&x[160], &st);
-    EXPECT_EQ(st.levelRingIndex, 2);
-    EXPECT_EQ(st.hopPhase, 64);
-    for (int f = 2; f < 5; ++f) SpeechDetector_Process(&x[160 * f], &st);
-    EXPECT_EQ(st.levelRingIndex, 6);
-    EXPECT_EQ(st.hopPhase, 32);
-}
-
-TEST(SpeechDetector, SameTimingAt48kHz) {
-    static SpeechDetectorState st;
-    SpeechDetector_Init(&st, 48, 20);
-    const std::vector<int16_t> x = test_signals::Noise(5, 2000.0);
-    const int expected_steps[5] = {1, 2, 3, 5, 6};
-    for (int f = 0; f < 5; ++f) {
-        SpeechDetector_Process(&x[kFrameSamples * f], &st);
-        EXPECT_EQ(st.levelRingIndex, expected_steps[f]) << "frame " << f;
-    }
-}
-
-TEST(SpeechDetector, ConstantFramesMarkAResetForTheNextFrameThatMoves) {
-    static SpeechDetectorState st;
-    SpeechDetector_Init(&st, 48, 20);
-    const std::vector<int16_t> speech = LoadSpeechFixture();
-    ASSERT_GE(speech.size(), 20u * kFrameSamples);
-    const std::vector<int16_t> zeros(kFrameSamples, 0);
-    EXPECT_EQ(SpeechDetector_Process(zeros.data(), &st), 0u);
-    EXPECT_EQ(st.resetPending, 1);
-    EXPECT_EQ(st.levelRingIndex, 0);
-    uint32_t flag = 0;
-    for (int f = 0; f < 10; ++f) flag = SpeechDetector_Process(&speech[kFrameSamples * f], &st);
-    ASSERT_EQ(flag, 1u);
-    // A steady 1000 decimates to a constant 1008 once the filter has filled
-    // (the first steady frame still carries the filter's memory of the speech).
-    const std::vector<int16_t> steady(kFrameSamples, 1000);
-    SpeechDetector_Process(steady.data(), &st);
-    const float p = st.speechProbability;
-    const int32_t steps = st.levelRingIndex;
-    for (int f = 0; f < 2; ++f) {
-        EXPECT_EQ(SpeechDetector_Process(steady.data(), &st), 0u);
-        EXPECT_EQ(st.resetPending, 1);
-        EXPECT_EQ(st.speechProbability, p);
-        EXPECT_EQ(st.levelRingIndex, steps);
-    }
-    // The next moving frame starts from a cleared detector (p = 0, no lags, a
-    // fresh hop) but keeps the level tracking, which still counts its hops.
-    EXPECT_EQ(SpeechDetector_Process(&speech[kFrameSamples * 10], &st), 0u);
-    EXPECT_EQ(st.resetPending, 0);
-    EXPECT_EQ(st.speechProbability, 0.0f);
-    EXPECT_EQ(st.levelRingIndex, steps + 1);
-    EXPECT_EQ(st.hopPhase, 32);
-    EXPECT_EQ(st.lagHistory[1], 0.0f);
-    EXPECT_EQ(st.strengthHistory[1], 0.0f);
-}
-
 TEST(SpeechDetector, FlagFromTheHighestProbabilityOfTheFrame) {
     static SpeechDetectorState st;
-    const std::vector<int16_t> x = Ramp(160);
+    std::vector<int16_t> x(160);  // a ramp at 8 kHz, never constant
+    for (int t = 0; t < 160; ++t) x[t] = static_cast<int16_t>(t + 1);
     for (const auto& [p, flag] : {std::pair<float, uint32_t>{0.605f, 0u}, std::pair<float, uint32_t>{0.61f, 1u}}) {
         SpeechDetector_Init(&st, 8, 10);  // 5 blocks: no analysis step in the first frame
         st.speechProbability = p;
@@ -144,6 +69,8 @@ TEST(SpeechDetector, FlagFromTheHighestProbabilityOfTheFrame) {
     EXPECT_LT(st.speechProbability, 0.61f);
 }
 
+// The flag marks most voiced frames of recorded speech and none of noise or
+// silence; the encoder reports each frame's flag with the next frame.
 TEST(SpeechDetector, FlagsRecordedSpeechButNotNoiseOrSilence) {
     const std::vector<int16_t> speech = LoadSpeechFixture();
     ASSERT_GE(speech.size(), 150u * kFrameSamples) << "tests/data/speech_48k.raw (scripts/make_speech_fixture.sh)";
@@ -168,24 +95,15 @@ TEST(SpeechDetector, FlagsRecordedSpeechButNotNoiseOrSilence) {
     }
     const std::vector<uint32_t> silence = Flags(std::vector<int16_t>(50 * kFrameSamples, 0));
     EXPECT_EQ(std::count(silence.begin(), silence.end(), 1u), 0);
-}
 
-TEST(SpeechDetector, EncoderReportsTheFlagOneFrameLate) {
-    const std::vector<int16_t> speech = LoadSpeechFixture();
-    ASSERT_GE(speech.size(), 150u * kFrameSamples);
-    const std::vector<uint32_t> flags = Flags(speech);
     std::vector<uint8_t> context(static_cast<size_t>(Dremko_SizeofEncoderContext()));
     ASSERT_EQ(Dremko_InitEncoderContext(context.data(), 48000, 0), 0);
     EXPECT_EQ(DremkoEncoder_GetSpeechDetect(context.data()), 0);
     uint8_t packet[kMaxPacketBytes];
-    int ones = 0;
     for (size_t f = 0; f < flags.size(); ++f) {
         Dremko_EncodeFrame(context.data(), &speech[kFrameSamples * f], packet, 0);
-        const int32_t expected = f == 0 ? 0 : static_cast<int32_t>(flags[f - 1]);
-        ASSERT_EQ(DremkoEncoder_GetSpeechDetect(context.data()), expected) << "frame " << f;
-        ones += expected;
+        ASSERT_EQ(DremkoEncoder_GetSpeechDetect(context.data()), f == 0 ? 0 : static_cast<int32_t>(flags[f - 1])) << f;
     }
-    EXPECT_GT(ones, 50);
 }
 
 TEST(SpeechDetectorDeathTest, OtherInputRatesEndTheProcess) {

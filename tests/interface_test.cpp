@@ -1,34 +1,83 @@
-// The decoder's exported interface: hold-back, first-call silence, output.
+// The exported interface: context sizes, packet lengths by rate and copies,
+// the decoder's hold-back and first-call silence, and its sample output.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "codec_session.h"
 #include "core/decoder_noise.h"
 #include "interface/decoder_context.h"
+#include "interface/encoder_context.h"
 #include "interface/pcm.h"
 #include "test_signals.h"
 
 namespace {
 
+TEST(EncoderInterface, ContextSizeAndNullContext) {
+    EXPECT_EQ(Dremko_SizeofEncoderContext(), 40924);
+    EXPECT_LE(sizeof(DremkoEncoderContext), 40924u);
+    EXPECT_EQ(Dremko_InitEncoderContext(nullptr, 64000, 0), 1);
+    int16_t pcm[2 * kFrameSamples] = {};
+    uint8_t packet[528];
+    EXPECT_EQ(Dremko_EncodeFrame(nullptr, pcm, packet, 2), -1);
+}
+
+struct LengthCase {
+    int32_t total_rate;
+    bool stereo;
+    int32_t requested;
+    int32_t part;
+    int32_t copies;
+};
+
+TEST(EncoderInterface, PacketLengthsFollowRateAndCopies) {
+    const LengthCase cases[] = {
+        {48000, false, 0, 120, 0},  {24000, false, 0, 120, 0},   {-5, false, 1, 146, 1},
+        {56000, false, 2, 192, 2},  {64000, false, 4, 264, 4},   {64399, false, 0, 160, 0},
+        {64400, false, 0, 160, 0},  {1000000, false, 3, 238, 3}, {100000, true, 2, 177, 2},
+        {128000, true, -3, 160, 0}, {96000, true, 9, 224, 4},
+    };
+    const std::vector<int16_t> pcm = test_signals::Noise(2, 3000.0);
+    for (const LengthCase& c : cases) {
+        EncoderSession enc = MakeEncoder(c.total_rate, c.stereo);
+        std::vector<uint8_t> packet(600, 0xEE);
+        const std::vector<int16_t> input = c.stereo ? test_signals::Planar(pcm, pcm) : pcm;
+        const int32_t part = Dremko_EncodeFrame(enc.ctx(), input.data(), packet.data(), c.requested);
+        EXPECT_EQ(part, c.part) << "rate " << c.total_rate;
+        EXPECT_EQ(DremkoEncoder_GetRP(enc.ctx()), c.copies);
+        const size_t packet_bytes = static_cast<size_t>(c.stereo ? 2 * part : part);
+        // Nothing is written behind the packet.
+        EXPECT_TRUE(std::all_of(packet.begin() + static_cast<long>(packet_bytes), packet.end(),
+                                [](uint8_t b) { return b == 0xEE; }))
+            << "rate " << c.total_rate;
+    }
+}
+
+// A stream switched to stereo by the host starts channel 1 from channel 0's
+// history and ring, so its copies continue seamlessly.
+TEST(EncoderInterface, HostSwitchToStereoMirrorsChannelZero) {
+    EncoderSession enc = MakeEncoder(128000, true);
+    auto* ctx = static_cast<DremkoEncoderContext*>(enc.ctx());
+    const std::vector<int16_t> a = test_signals::SpeechLike(6);
+    std::vector<uint8_t> packet(528);
+    ctx->stereo = 0;
+    for (int f = 0; f < 3; ++f) Dremko_EncodeFrame(enc.ctx(), a.data() + 960 * f, packet.data(), 2);
+    EXPECT_EQ(0, std::memcmp(ctx->base_ring[0], ctx->base_ring[1], sizeof ctx->base_ring[0]));
+    ctx->stereo = 1;
+    const std::vector<int16_t> frame = test_signals::Planar(std::vector<int16_t>(a.begin() + 2880, a.begin() + 3840),
+                                                            std::vector<int16_t>(a.begin() + 2880, a.begin() + 3840));
+    const int32_t part = Dremko_EncodeFrame(enc.ctx(), frame.data(), packet.data(), 2);
+    // Both channels saw identical histories and input, so both parts agree.
+    EXPECT_EQ(0, std::memcmp(packet.data(), packet.data() + part, static_cast<size_t>(part)));
+}
+
 TEST(DecoderInterface, ContextSizeAndNullContext) {
     EXPECT_EQ(Dremko_SizeofDecoderContext(), 570240);
     EXPECT_LE(sizeof(DremkoDecoderContext), 570240u);
     EXPECT_EQ(Dremko_InitDecoderContext(nullptr, 0), 1);
-}
-
-TEST(DecoderInterface, InitSetsStreamModeFromTheOutputMode) {
-    DecoderSession dec = MakeDecoder(64000, 2, true);
-    auto* ctx = static_cast<DremkoDecoderContext*>(dec.ctx());
-    EXPECT_EQ(ctx->first_call, 1);
-    EXPECT_EQ(ctx->stream_stereo, 1);
-    EXPECT_EQ(ctx->stream_stereo_seen, 1);
-    EXPECT_EQ(ctx->copy_bits, 208);
-    EXPECT_EQ(ctx->noise_seeds[1], -1231213);
-    EXPECT_EQ(ctx->pending_loss, 0);
-    EXPECT_EQ(ctx->ring_count, 0);
 }
 
 TEST(DecoderInterface, FirstCallIsSilentThenOneFramePerPacket) {
