@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/core_tables.h"
+#include "stereo/stereo_analysis.h"
 #include "stereo/stereo_tables.h"
 #include "transform/transform.h"
 
@@ -174,7 +175,13 @@ TEST(TransformTablesKnownAnswers, WindowAndTwiddles) {
     }
 }
 
-TEST(StereoTablesKnownAnswers, WindowAndBinRowsAtTheirEnds) {
+TEST(StereoTablesKnownAnswers, WindowBinRowsAndBandFloors) {
+    // Only the power above a band's floor feeds its level.
+    StereoAnalysisState state;
+    InitStereoAnalysis(&state);
+    const float floors[10] = {4e6f, 4e6f, 2e6f, 2e6f, 2e6f, 2e6f, 2e6f, 1e6f, 1e6f, 1e6f};
+    for (int c = 0; c < 2; ++c)
+        for (int b = 0; b < 10; ++b) EXPECT_EQ(state.band_floor[c][b], floors[b]) << c << " " << b;
     // Six decimal places, as the tables hold them.
     EXPECT_EQ(BlackmanWindow480[0], 0.0f);
     EXPECT_EQ(BlackmanWindow480[1], 0.000015f);
