@@ -1,19 +1,13 @@
 #include "bench_audio.h"
 
-#include <cstdio>
+#include <cstddef>
 
 #include "test_signals.h"
 
 namespace {
 
 std::vector<int16_t> ReadSpeechFixture() {
-    std::vector<int16_t> samples;
-    if (FILE* f = std::fopen(DREMKO_SPEECH_FIXTURE, "rb")) {
-        int16_t buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, sizeof(int16_t), 4096, f)) > 0) samples.insert(samples.end(), buffer, buffer + n);
-        std::fclose(f);
-    }
+    std::vector<int16_t> samples = test_signals::ReadRawSamples(DREMKO_SPEECH_FIXTURE);
     samples.resize(samples.size() / kFrameSamples * kFrameSamples);
     return samples;
 }

@@ -3,8 +3,8 @@
 // loss, all measured in one run on the same audio; then the decoder's
 // heaviest call and the cost of a context initialisation.
 //
-//   dremko_bench [--repeat N] [--frames N] [--smoke] [--digest] [--baseline]
-//                [--instruction-set baseline|avx2|avx512]
+//   dremko_bench [--repeat N] [--frames N] [--smoke] [--digest] [--plain]
+//                [--instruction-set plain|avx2|avx512|neon]
 //
 // Times are CPU time of the benchmark's thread, so other processes on the
 // machine do not inflate them; each figure is the best of N passes over the
@@ -12,7 +12,7 @@
 // FNV-1a hash of every DremkoCodec output instead, to compare the bits of
 // two builds or machines. --instruction-set runs DremkoCodec's kernels with
 // the set named even where a wider one is available (a set the processor
-// lacks falls back to the baseline); --baseline is --instruction-set baseline.
+// lacks is an error); --plain is --instruction-set plain.
 #include <opus.h>
 
 #include <algorithm>
@@ -65,15 +65,18 @@ Options ParseOptions(int argc, char** argv) {
             o.single_calls = 3;
         } else if (arg == "--digest") {
             o.digest = true;
-        } else if (arg == "--baseline") {
-            ForceInstructionSet(InstructionSet::kBaseline);
+        } else if (arg == "--plain") {
+            ForceInstructionSet(InstructionSet::kPlain);
         } else if (arg == "--instruction-set" && i + 1 < argc && InstructionSetNamed(argv[i + 1], &set)) {
-            ForceInstructionSet(set);
+            if (!ForceInstructionSet(set)) {
+                std::fprintf(stderr, "dremko_bench: this processor has no %s\n", argv[i + 1]);
+                std::exit(2);
+            }
             ++i;
         } else {
             std::fprintf(stderr,
-                         "usage: dremko_bench [--repeat N] [--frames N] [--smoke] [--digest] [--baseline]\n"
-                         "                    [--instruction-set baseline|avx2|avx512]\n");
+                         "usage: dremko_bench [--repeat N] [--frames N] [--smoke] [--digest] [--plain]\n"
+                         "                    [--instruction-set plain|avx2|avx512|neon]\n");
             std::exit(2);
         }
     }

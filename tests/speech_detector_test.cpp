@@ -15,16 +15,7 @@
 namespace {
 
 
-std::vector<int16_t> LoadSpeechFixture() {
-    std::vector<int16_t> pcm;
-    FILE* f = std::fopen(DREMKO_TEST_DATA "/speech_48k.raw", "rb");
-    if (!f) return pcm;
-    int16_t buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, sizeof(int16_t), 4096, f)) > 0) pcm.insert(pcm.end(), buffer, buffer + n);
-    std::fclose(f);
-    return pcm;
-}
+std::vector<int16_t> LoadSpeechFixture() { return test_signals::ReadRawSamples(DREMKO_TEST_DATA "/speech_48k.raw"); }
 
 std::vector<uint32_t> Flags(const std::vector<int16_t>& pcm) {
     static SpeechDetectorState st;

@@ -2,8 +2,10 @@
 // prints the SHA-256 of every packet stream, speech-flag/level sequence and
 // decoded PCM. With --check FILE it compares against committed digests and
 // fails on any difference; any change that alters a bit shows up here.
-// DREMKO_INSTRUCTION_SET=baseline (or avx2, avx512) runs the library's
-// kernels with that instruction set even where a wider one is available.
+// DREMKO_INSTRUCTION_SET=plain (or avx2, avx512, neon) runs the library's
+// kernels with that instruction set even where a wider one is available;
+// exit status 77 says the processor lacks it. Every digest hashes values
+// in one fixed byte order, low byte first, so that every target's match.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -94,7 +96,12 @@ std::vector<bool> LossPattern(const std::string& name) {
 
 template <typename T>
 std::string Digest(const std::vector<T>& v) {
-    return Sha256Hex(reinterpret_cast<const uint8_t*>(v.data()), v.size() * sizeof(T));
+    std::vector<uint8_t> bytes;
+    bytes.reserve(v.size() * sizeof(T));
+    for (const T value : v)
+        for (size_t k = 0; k < sizeof(T); ++k)
+            bytes.push_back(static_cast<uint8_t>(static_cast<uint64_t>(static_cast<int64_t>(value)) >> (8 * k)));
+    return Sha256Hex(bytes.data(), bytes.size());
 }
 
 void Run(std::map<std::string, std::string>& out) {
@@ -213,10 +220,13 @@ int main(int argc, char** argv) {
     if (const char* name = std::getenv("DREMKO_INSTRUCTION_SET")) {
         InstructionSet set;
         if (!InstructionSetNamed(name, &set)) {
-            std::cerr << "codec_digest: DREMKO_INSTRUCTION_SET must be baseline, avx2 or avx512\n";
+            std::cerr << "codec_digest: this target has no instruction set " << name << "\n";
             return 2;
         }
-        ForceInstructionSet(set);
+        if (!ForceInstructionSet(set)) {
+            std::cerr << "codec_digest: this processor has no " << name << "\n";
+            return 77;
+        }
     }
     std::map<std::string, std::string> digests;
     Run(digests);

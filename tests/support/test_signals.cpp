@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <random>
 
 namespace test_signals {
@@ -90,6 +91,19 @@ std::vector<int16_t> Planar(const std::vector<int16_t>& left, const std::vector<
         std::copy_n(right.begin() + f * kFrameSamples, kFrameSamples, out.begin() + (2 * f + 1) * kFrameSamples);
     }
     return out;
+}
+
+std::vector<int16_t> ReadRawSamples(const char* path) {
+    std::vector<int16_t> samples;
+    if (FILE* f = std::fopen(path, "rb")) {
+        unsigned char bytes[8192];
+        size_t n;
+        while ((n = std::fread(bytes, 1, sizeof bytes, f)) > 1)
+            for (size_t i = 0; i + 1 < n; i += 2)
+                samples.push_back(static_cast<int16_t>(static_cast<uint16_t>(bytes[i] | bytes[i + 1] << 8)));
+        std::fclose(f);
+    }
+    return samples;
 }
 
 }  // namespace test_signals

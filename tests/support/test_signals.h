@@ -20,6 +20,10 @@ std::vector<int16_t> Noise(int frames, double rms, uint32_t seed = 7);
 std::vector<int16_t> Sweep(int frames, double amplitude = 12000.0);
 // A pure tone.
 std::vector<int16_t> Tone(int frames, double frequency, double amplitude);
+// The 16-bit little-endian samples of a raw file (such as the speech
+// fixture, tests/data/speech_48k.raw), whatever the host's byte order;
+// empty if the file cannot be read.
+std::vector<int16_t> ReadRawSamples(const char* path);
 // Planar stereo frames (960 of channel 0, 960 of channel 1, ...) from two mono signals.
 std::vector<int16_t> Planar(const std::vector<int16_t>& left, const std::vector<int16_t>& right);
 

@@ -7,9 +7,10 @@
 #include <cstring>
 
 #include "core/core_tables.h"
+#include "simd/instruction_set.h"
 #include "simd/lanes.h"
 
-#if defined(__SSE2__)
+#if defined(DREMKO_SSE2)
 #include <emmintrin.h>
 #endif
 
@@ -30,7 +31,7 @@ constexpr int kLanes = 16 * kLaneVectors;
 uint32_t RegionsSet(const Lanes* set) {
     uint32_t regions = 0;
     for (int i = 0; i < kLaneVectors; ++i) {
-#if defined(__SSE2__)
+#if defined(DREMKO_SSE2)
         const uint32_t bits = static_cast<uint32_t>(_mm_movemask_epi8(reinterpret_cast<__m128i>(set[i])));
 #else
         uint32_t bits = 0;
@@ -59,7 +60,7 @@ void StoreBytes(int8_t* p, Int4 v) {
 
 // The sum of all lanes, each taken as 0 ... 255.
 int32_t SumOfLanes(Lanes lanes) {
-#if defined(__SSE2__)
+#if defined(DREMKO_SSE2)
     const __m128i sums = _mm_sad_epu8(reinterpret_cast<__m128i>(lanes), _mm_setzero_si128());
     return _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
 #else

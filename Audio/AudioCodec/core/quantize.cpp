@@ -4,9 +4,10 @@
 
 #include <cstring>
 
+#include "simd/instruction_set.h"
 #include "simd/lanes.h"
 
-#if defined(__SSE2__)
+#if defined(DREMKO_SSE2)
 #include <emmintrin.h>
 #endif
 
@@ -37,7 +38,7 @@ void RegionDigits(const float* coefficients, int32_t table_power, int32_t catego
     for (int g = 0; g < kGroups; ++g) digits[g] = TruncatedDigits(LoadFloat4(coefficients + 4 * g), scale, dead_zone);
 }
 
-#if defined(__SSE2__)
+#if defined(DREMKO_SSE2)
 // A region's 20 lanes of small whole numbers narrowed (saturating, so zero
 // and non-zero stay apart) to 16-bit lanes: lanes 0 ... 7, 8 ... 15, and
 // 16 ... 19 followed by zeros.
@@ -126,7 +127,7 @@ void VectorIndices(const NarrowRegion& digits, int32_t base, int32_t* index) {
 
 // Bit i of the result is set where lane i of the region's 20 is non-zero.
 uint32_t RegionMask(const Int4* lanes) {
-#if defined(__SSE2__)
+#if defined(DREMKO_SSE2)
     return NonzeroMask(Narrow(lanes));
 #else
     uint32_t mask = 0;
@@ -142,7 +143,7 @@ template <int kDimension>
 int CodeVectors(const Int4* digits, int32_t category, QuantisedRegion* region) {
     constexpr int kVectors = kRegionSize / kDimension;
     int32_t index[kVectors];
-#if defined(__SSE2__)
+#if defined(DREMKO_SSE2)
     const NarrowRegion held = HeldDigits(digits, MaxBin[category]);
     VectorIndices<kDimension>(held, MaxBin[category] + 1, index);
     region->nonzero = NonzeroMask(held);

@@ -5,8 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "simd/instruction_set.h"
-#include "simd/kernels.h"
+#include "core/region_powers.inc"
 
 namespace {
 

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
-#if defined(__SSE2__)
+#include "simd/instruction_set.h"
+
+#if defined(DREMKO_SSE2)
 #include <emmintrin.h>
 #endif
 
@@ -12,7 +14,7 @@ constexpr int kGroup = 8;
 
 // Eight samples held to -32768 ... 32767 and truncated; a NaN lands on
 // -32768.
-#if defined(__SSE2__)
+#if defined(DREMKO_SSE2)
 // min(a, b) is a < b ? a : b lane by lane, so min(32767, v) holds the top
 // and keeps a NaN. Truncation turns a NaN and anything below -2^31 into
 // -2^31, and packing to 16 bits saturates, which holds the bottom: one min,

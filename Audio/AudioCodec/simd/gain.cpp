@@ -2,8 +2,7 @@
 
 #include <cstdint>
 
-#include "simd/instruction_set.h"
-#include "simd/kernels.h"
+#include "simd/gain.inc"
 
 void ApplyGain(float* values, int count, double gain) {
     DREMKO_KERNEL(ApplyGain, values, count, gain);

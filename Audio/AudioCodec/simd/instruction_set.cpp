@@ -4,30 +4,19 @@
 
 namespace {
 
-bool Supported(InstructionSet set) {
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
-    switch (set) {
-        case InstructionSet::kAvx512:
-            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
-                   __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw");
-        case InstructionSet::kAvx2:
-            return __builtin_cpu_supports("avx2");
-        case InstructionSet::kBaseline:
-            return true;
-    }
-    return false;
-#else
-    return set == InstructionSet::kBaseline;
-#endif
-}
+#define DREMKO_SET_ENTRY(set, stem, name, unused) {InstructionSet::set, name},
+constexpr struct {
+    InstructionSet set;
+    const char* name;
+} kSets[] = {DREMKO_INSTRUCTION_SETS(DREMKO_SET_ENTRY, unused)};
+#undef DREMKO_SET_ENTRY
 
 InstructionSet Widest() {
-    if (Supported(InstructionSet::kAvx512)) return InstructionSet::kAvx512;
-    if (Supported(InstructionSet::kAvx2)) return InstructionSet::kAvx2;
-    return InstructionSet::kBaseline;
+    InstructionSet widest = InstructionSet::kPlain;
+    for (const auto& entry : kSets)
+        if (InstructionSetSupported(entry.set)) widest = entry.set;
+    return widest;
 }
-
-constexpr InstructionSet kSets[] = {InstructionSet::kBaseline, InstructionSet::kAvx2, InstructionSet::kAvx512};
 
 // Initialised once, by the first caller; later calls only read the guard.
 InstructionSet& Active() {
@@ -37,26 +26,43 @@ InstructionSet& Active() {
 
 }  // namespace
 
-InstructionSet ActiveInstructionSet() { return Active(); }
-
-void ForceInstructionSet(InstructionSet set) { Active() = Supported(set) ? set : InstructionSet::kBaseline; }
-
-const char* InstructionSetName(InstructionSet set) {
+bool InstructionSetSupported(InstructionSet set) {
+#if defined(DREMKO_KERNELS_X86) && defined(__GNUC__)
     switch (set) {
         case InstructionSet::kAvx512:
-            return "avx512";
+            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+                   __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw");
         case InstructionSet::kAvx2:
-            return "avx2";
-        case InstructionSet::kBaseline:
-            break;
+            return __builtin_cpu_supports("avx2");
+        case InstructionSet::kPlain:
+            return true;
     }
-    return "baseline";
+    return false;
+#else
+    // Advanced SIMD is part of every AArch64 processor.
+    (void)set;
+    return true;
+#endif
+}
+
+InstructionSet ActiveInstructionSet() { return Active(); }
+
+bool ForceInstructionSet(InstructionSet set) {
+    if (!InstructionSetSupported(set)) return false;
+    Active() = set;
+    return true;
+}
+
+const char* InstructionSetName(InstructionSet set) {
+    for (const auto& entry : kSets)
+        if (entry.set == set) return entry.name;
+    return "plain";
 }
 
 bool InstructionSetNamed(const char* name, InstructionSet* set) {
-    for (InstructionSet candidate : kSets)
-        if (std::strcmp(name, InstructionSetName(candidate)) == 0) {
-            *set = candidate;
+    for (const auto& entry : kSets)
+        if (std::strcmp(name, entry.name) == 0) {
+            *set = entry.set;
             return true;
         }
     return false;

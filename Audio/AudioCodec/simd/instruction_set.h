@@ -1,20 +1,47 @@
-// The instruction sets the lane kernels are compiled for. The baseline runs
-// on every processor the library builds for; AVX2 and AVX-512 are used only
-// where the processor has them. Every set gives the same bits: the kernels do
-// the same float operations in the same order, only more lanes at a time.
+// The instruction sets the lane kernels are compiled for on this target. The
+// plain set is the kernels' C++ as the compiler builds it for the target's
+// baseline (on x86-64 that includes SSE2; on AArch64 it is built without
+// Advanced SIMD); wider sets run only where the processor has them. Every
+// set gives the same bits: the kernels do the same float operations in the
+// same order, only more lanes at a time.
 #pragma once
 
+// The sets of this target, the plain one first, each as X(enumerator,
+// namespace stem, name) followed by the caller's extra arguments.
+// DREMKO_PORTABLE builds the plain set alone, with no intrinsics anywhere.
+#if defined(DREMKO_PORTABLE)
+#define DREMKO_INSTRUCTION_SETS(X, ...) X(kPlain, plain, "plain", __VA_ARGS__)
+#elif defined(__x86_64__) || defined(__i386__)
+#define DREMKO_KERNELS_X86 1
+#define DREMKO_INSTRUCTION_SETS(X, ...) \
+    X(kPlain, plain, "plain", __VA_ARGS__) X(kAvx2, avx2, "avx2", __VA_ARGS__) X(kAvx512, avx512, "avx512", __VA_ARGS__)
+#elif defined(__aarch64__)
+#define DREMKO_KERNELS_ARM 1
+#define DREMKO_INSTRUCTION_SETS(X, ...) X(kPlain, plain, "plain", __VA_ARGS__) X(kNeon, neon, "neon", __VA_ARGS__)
+#else
+#define DREMKO_INSTRUCTION_SETS(X, ...) X(kPlain, plain, "plain", __VA_ARGS__)
+#endif
+
+// SSE2 intrinsics in the subsystems' own loops, beside their plain C++.
+#if defined(__SSE2__) && !defined(DREMKO_PORTABLE)
+#define DREMKO_SSE2 1
+#endif
+
+#define DREMKO_SET_ENUMERATOR(set, stem, name, unused) set,
 // kAvx512 stands for AVX-512 F, VL, DQ and BW together.
-enum class InstructionSet { kBaseline, kAvx2, kAvx512 };
+enum class InstructionSet { DREMKO_INSTRUCTION_SETS(DREMKO_SET_ENUMERATOR, unused) };
+#undef DREMKO_SET_ENUMERATOR
 
 // The set the kernels run with: the widest this processor has, found on
 // first use (once per process).
 InstructionSet ActiveInstructionSet();
+// For test and benchmark harnesses only: whether this processor has `set`.
+bool InstructionSetSupported(InstructionSet set);
 // For test and benchmark harnesses only: runs the kernels with `set` from
-// now on; a set the processor lacks falls back to the baseline.
-void ForceInstructionSet(InstructionSet set);
+// now on; false, changing nothing, where the processor lacks it.
+bool ForceInstructionSet(InstructionSet set);
 
-// The sets' names for harnesses: "baseline", "avx2" and "avx512".
+// The set's name, such as "plain", "avx2" or "neon".
 const char* InstructionSetName(InstructionSet set);
-// The set called `name`; false if no set has that name.
+// The set of this target called `name`; false if none is.
 bool InstructionSetNamed(const char* name, InstructionSet* set);

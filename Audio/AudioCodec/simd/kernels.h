@@ -1,8 +1,13 @@
-// The lane kernels, compiled once per instruction set (simd/kernels_*.cpp
-// include their bodies, the *.inc files next to their callers). The callers
-// pick a set with DREMKO_KERNEL.
+// The lane kernels' declarations and dispatch. A kernel's body
+// (kernels/kernel_list.inc lists them) opens with DREMKO_KERNEL_ENTRY, which
+// declares the kernel once in every set's namespace; each kernels/ set file
+// compiles every body into its namespace; a caller includes the body's file
+// and calls the kernel with DREMKO_KERNEL.
 #pragma once
+// The standard headers the lane helpers use, so that nothing with outside
+// linkage is first seen under a set's target (see KERNEL_TARGET_BEGIN).
 #include <cstdint>
+#include <cstring>
 
 #include "simd/instruction_set.h"
 
@@ -11,31 +16,30 @@
 // entries.
 constexpr int32_t kDecimatorMaxGroup = 80;
 
-namespace baseline_kernels {
-#include "simd/kernel_list.inc"
-}  // namespace baseline_kernels
+#define DREMKO_DECLARE_IN_SET(set, stem, name, kernel, signature) \
+    namespace stem##_kernels {                                    \
+    using kernel##Signature = signature;                          \
+    kernel##Signature kernel;                                     \
+    }
 
-namespace avx2_kernels {
-#include "simd/kernel_list.inc"
-}  // namespace avx2_kernels
+// The kernel `name` with its function type `signature`, then a description of
+// each argument for the kernel tests (tests/kernel_check.cpp reads them; code
+// built from a body's file ignores them).
+#ifndef DREMKO_KERNEL_ENTRY
+#define DREMKO_KERNEL_ENTRY(name, signature, ...) \
+    DREMKO_INSTRUCTION_SETS(DREMKO_DECLARE_IN_SET, name, signature)
+#endif
 
-namespace avx512_kernels {
-#include "simd/kernel_list.inc"
-}  // namespace avx512_kernels
+#define DREMKO_KERNEL_CASE(set, stem, name, kernel, arguments) \
+    case InstructionSet::set:                                  \
+        stem##_kernels::kernel arguments;                      \
+        break;
 
 // Calls the kernel `name` of the active instruction set with the arguments
 // that follow: a switch at each call, so that every call is a direct one.
-#define DREMKO_KERNEL(name, ...)                     \
-    do {                                             \
-        switch (ActiveInstructionSet()) {            \
-            case InstructionSet::kAvx512:            \
-                avx512_kernels::name(__VA_ARGS__);   \
-                break;                               \
-            case InstructionSet::kAvx2:              \
-                avx2_kernels::name(__VA_ARGS__);     \
-                break;                               \
-            case InstructionSet::kBaseline:          \
-                baseline_kernels::name(__VA_ARGS__); \
-                break;                               \
-        }                                            \
+#define DREMKO_KERNEL(name, ...)                                                       \
+    do {                                                                               \
+        switch (ActiveInstructionSet()) {                                              \
+            DREMKO_INSTRUCTION_SETS(DREMKO_KERNEL_CASE, name, (__VA_ARGS__))           \
+        }                                                                              \
     } while (false)

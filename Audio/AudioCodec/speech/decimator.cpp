@@ -4,8 +4,7 @@
 #include <array>
 #include <cstring>
 
-#include "simd/instruction_set.h"
-#include "simd/kernels.h"
+#include "speech/decimator_filter.inc"
 
 namespace {
 

@@ -5,8 +5,7 @@
 
 #include <cmath>
 
-#include "simd/instruction_set.h"
-#include "simd/kernels.h"
+#include "speech/real_fft256.inc"
 
 namespace {
 

@@ -2,8 +2,7 @@
 // smoothed by level followers, decide which channel leads from 1 to 2.8 kHz.
 #include "stereo/stereo_analysis.h"
 
-#include "simd/instruction_set.h"
-#include "simd/kernels.h"
+#include "stereo/band_powers.inc"
 #include "stereo/stereo_tables.h"
 
 namespace {

@@ -2,8 +2,7 @@
 // its twiddle tables, and the kernel for this processor's instruction set.
 #include <cmath>
 
-#include "simd/instruction_set.h"
-#include "simd/kernels.h"
+#include "transform/dct4.inc"
 #include "transform/transform.h"
 
 namespace {

@@ -1,8 +1,7 @@
 // The 480-point FFT: the kernel for this processor's instruction set, and the
 // form on (re, im) pairs.
-#include "simd/instruction_set.h"
-#include "simd/kernels.h"
 #include "simd/lanes.h"
+#include "transform/fft480.inc"
 #include "transform/transform.h"
 
 namespace {

@@ -1,7 +1,6 @@
 // Sine-window MDCT of 960 coefficients: the kernels for this processor's
 // instruction set.
-#include "simd/instruction_set.h"
-#include "simd/kernels.h"
+#include "transform/mdct.inc"
 #include "transform/transform.h"
 
 void MdctAnalysis(int16_t* history, float* coefficients) {

@@ -1,0 +1,22 @@
+// The AVX2 set, four double lanes per instruction; the library calls it only
+// on processors that have AVX2 (simd/instruction_set.h).
+#include "simd/instruction_set.h"
+
+#if defined(DREMKO_KERNELS_X86)
+#include <immintrin.h>
+
+#define KERNEL_SET avx2_kernels
+#if defined(__clang__)
+#define KERNEL_TARGET_BEGIN _Pragma("clang attribute push(__attribute__((target(\"avx2\"))), apply_to = function)")
+#define KERNEL_TARGET_END _Pragma("clang attribute pop")
+#else
+#define KERNEL_TARGET_BEGIN _Pragma("GCC push_options") _Pragma("GCC target(\"avx2\")")
+#define KERNEL_TARGET_END _Pragma("GCC pop_options")
+#endif
+// GCC widens four floats in two halves unless told the one instruction.
+#define DREMKO_WIDEN(v) _mm256_cvtps_pd(v)
+#define KERNEL_WIDEN_SUMS(v) _mm256_cvtps_pd(v)
+#define KERNEL_SUM_LANES 4
+#define KERNEL_SUM_REGISTERS 8
+#include "kernels/kernel_list.inc"
+#endif

@@ -1,0 +1,255 @@
+// Every lane kernel of every instruction set this processor has, run against
+// the plain set on the same random and edge inputs: every buffer must come
+// out with the same bits (any two NaNs count as equal). The kernels and the
+// inputs each argument takes come from the kernels' own list
+// (kernels/kernel_list.inc), so a new kernel is checked without a line here.
+//
+//   kernel_check [--bench]
+//
+// --bench then times each kernel of each set against the plain one (under an
+// emulator the ratios say nothing about speed).
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+// What each kernel's arguments hold, as its entry describes them.
+template <typename T>
+struct BufferSpec {
+    int count;
+};
+struct ValueSpec {
+    long long value;
+};
+struct ScalarSpec {};
+
+BufferSpec<float> Floats(int count) { return {count}; }
+BufferSpec<int16_t> Samples(int count) { return {count}; }
+// Doubles holding 16-bit sample values, as the decimator's phases do.
+BufferSpec<double> SampleValues(int count) { return {count}; }
+ValueSpec Value(long long value) { return {value}; }
+// A double from a gain's range, and its edges.
+ScalarSpec Scalar() { return {}; }
+
+struct Kernel {
+    const char* name;
+    // Runs the trial's inputs through the plain set and `set`; false on a
+    // difference, which it prints.
+    std::function<bool(int trial, int set)> check;
+    // Nanoseconds per call of `set`.
+    std::function<double(int set)> time;
+};
+
+std::vector<Kernel>& Kernels() {
+    static std::vector<Kernel> kernels;
+    return kernels;
+}
+
+template <typename Signature, typename... Specs>
+bool Register(const char* name, std::vector<Signature*> sets, Specs... specs);
+
+#define KERNEL_CHECK_POINTER(set, stem, set_name, kernel) &stem##_kernels::kernel,
+#define DREMKO_KERNEL_ENTRY(name, signature, ...)                       \
+    DREMKO_INSTRUCTION_SETS(DREMKO_DECLARE_IN_SET, name, signature)     \
+    const bool name##_registered = Register<signature>(                 \
+        #name, {DREMKO_INSTRUCTION_SETS(KERNEL_CHECK_POINTER, name)}, __VA_ARGS__);
+#include "kernels/kernel_list.inc"
+
+namespace {
+
+constexpr int kTrials = 64;
+constexpr int kKinds = 4;
+
+// Portable 64-bit generator, so that every target draws the same inputs.
+struct Rng {
+    uint64_t state;
+    uint32_t Next() {
+        state = state * 6364136223846793005u + 1442695040888963407u;
+        return static_cast<uint32_t>(state >> 32);
+    }
+    double Unit() { return (Next() >> 8) * (1.0 / 16777216.0); }  // [0, 1)
+    int Below(int n) { return static_cast<int>(Next() % static_cast<uint32_t>(n)); }
+};
+
+float SpecialFloat(Rng& rng) {
+    const float specials[] = {0.0f,
+                              -0.0f,
+                              std::numeric_limits<float>::min(),
+                              -std::numeric_limits<float>::denorm_min(),
+                              std::numeric_limits<float>::max(),
+                              -std::numeric_limits<float>::max(),
+                              1.0f,
+                              -32768.0f};
+    return specials[rng.Below(8)];
+}
+
+// Kind 0: moderate values; 1: exponents from subnormal to near overflow;
+// 2: moderate values with zeros of both signs, the smallest and largest
+// floats sprinkled in; 3: whole sample values.
+float DrawFloat(Rng& rng, int kind) {
+    const float sign = rng.Next() & 1 ? -1.0f : 1.0f;
+    switch (kind) {
+        case 1:
+            return sign * std::ldexp(static_cast<float>(rng.Unit()), rng.Below(270) - 148);
+        case 2:
+            if (rng.Below(8) == 0) return SpecialFloat(rng);
+            [[fallthrough]];
+        case 0:
+            return sign * std::ldexp(static_cast<float>(rng.Unit()), rng.Below(17) - 8);
+        default:
+            return static_cast<float>(rng.Below(65536) - 32768);
+    }
+}
+
+// Kind 0: full scale; 1: the extremes; 2: quiet; 3: silence.
+int16_t DrawSample(Rng& rng, int kind) {
+    switch (kind) {
+        case 0:
+            return static_cast<int16_t>(rng.Below(65536) - 32768);
+        case 1:
+            return rng.Next() & 1 ? int16_t{32767} : int16_t{-32768};
+        case 2:
+            return static_cast<int16_t>(rng.Below(17) - 8);
+        default:
+            return 0;
+    }
+}
+
+std::vector<float> Hold(BufferSpec<float> spec, Rng& rng, int kind) {
+    std::vector<float> v(static_cast<size_t>(spec.count));
+    for (float& x : v) x = DrawFloat(rng, kind);
+    return v;
+}
+std::vector<int16_t> Hold(BufferSpec<int16_t> spec, Rng& rng, int kind) {
+    std::vector<int16_t> v(static_cast<size_t>(spec.count));
+    for (int16_t& x : v) x = DrawSample(rng, kind);
+    return v;
+}
+std::vector<double> Hold(BufferSpec<double> spec, Rng& rng, int kind) {
+    std::vector<double> v(static_cast<size_t>(spec.count));
+    for (double& x : v) x = DrawSample(rng, kind);
+    return v;
+}
+long long Hold(ValueSpec spec, Rng&, int) { return spec.value; }
+double Hold(ScalarSpec, Rng& rng, int kind) {
+    const double edges[kKinds] = {0.0, -0.5, 1e-300, 65536.0};
+    return rng.Below(4) == 0 ? edges[kind] : 8.0 * rng.Unit() - 4.0;
+}
+
+template <typename T>
+T* Pass(std::vector<T>& v) {
+    return v.data();
+}
+long long Pass(long long v) { return v; }
+double Pass(double v) { return v; }
+
+bool SameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b)); }
+bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b)); }
+bool SameBits(int16_t a, int16_t b) { return a == b; }
+
+// The first element where `got` differs from `want`, printed; -1 if none.
+template <typename T>
+long Difference(const std::vector<T>& want, const std::vector<T>& got) {
+    for (size_t i = 0; i < want.size(); ++i)
+        if (!SameBits(want[i], got[i])) {
+            std::printf("    element %zu: plain %.9g, this set %.9g\n", i, static_cast<double>(want[i]),
+                        static_cast<double>(got[i]));
+            return static_cast<long>(i);
+        }
+    return -1;
+}
+template <typename T>
+long Difference(T, T) {
+    return -1;
+}
+
+template <typename Tuple, size_t... I>
+int FirstDifferingArgument(const Tuple& want, const Tuple& got, std::index_sequence<I...>) {
+    int argument = -1;
+    ((argument < 0 && Difference(std::get<I>(want), std::get<I>(got)) >= 0 ? argument = static_cast<int>(I) : 0), ...);
+    return argument;
+}
+
+}  // namespace
+
+template <typename Signature, typename... Specs>
+bool Register(const char* name, std::vector<Signature*> sets, Specs... specs) {
+    const auto draw = [=](int trial) {
+        Rng rng{0x9e3779b97f4a7c15u * static_cast<uint64_t>(trial + 1)};
+        return std::make_tuple(Hold(specs, rng, trial % kKinds)...);
+    };
+    const auto run = [=](int set, auto& arguments) {
+        std::apply([&](auto&... held) { sets[static_cast<size_t>(set)](Pass(held)...); }, arguments);
+    };
+    const auto check = [=](int trial, int set) {
+        auto want = draw(trial);
+        auto got = want;
+        run(0, want);
+        run(set, got);
+        const int argument = FirstDifferingArgument(want, got, std::index_sequence_for<Specs...>{});
+        if (argument >= 0)
+            std::printf("  %s, %s: argument %d differs in trial %d (inputs of kind %d)\n", name,
+                        InstructionSetName(static_cast<InstructionSet>(set)), argument, trial, trial % kKinds);
+        return argument < 0;
+    };
+    // Moderate inputs, restored before every call; the best of five rounds.
+    const auto time = [=](int set) {
+        const auto inputs = draw(0);
+        double best = 1e30;
+        for (int round = 0; round < 5; ++round) {
+            double total = 0;
+            for (int call = 0; call < 200; ++call) {
+                auto arguments = inputs;
+                const auto start = std::chrono::steady_clock::now();
+                run(set, arguments);
+                total += std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
+            }
+            best = std::min(best, total / 200);
+        }
+        return best;
+    };
+    Kernels().push_back({name, check, time});
+    return true;
+}
+
+int main(int argc, char** argv) {
+    const bool bench = argc == 2 && std::strcmp(argv[1], "--bench") == 0;
+    if (argc > 1 && !bench) {
+        std::fprintf(stderr, "usage: kernel_check [--bench]\n");
+        return 2;
+    }
+    std::vector<int> sets;
+#define KERNEL_CHECK_SET(set, stem, set_name, unused) \
+    if (InstructionSetSupported(InstructionSet::set)) sets.push_back(static_cast<int>(InstructionSet::set));
+    DREMKO_INSTRUCTION_SETS(KERNEL_CHECK_SET, unused)
+    int failures = 0;
+    for (const Kernel& kernel : Kernels())
+        for (int set : sets)
+            for (int trial = 0; trial < kTrials; ++trial)
+                if (!kernel.check(trial, set)) {
+                    ++failures;
+                    break;
+                }
+    std::printf("%zu kernels, sets:", Kernels().size());
+    for (int set : sets) std::printf(" %s", InstructionSetName(static_cast<InstructionSet>(set)));
+    std::printf("; %d differing from the plain set\n", failures);
+    if (bench && failures == 0) {
+        std::printf("%-24s %-8s %12s %14s\n", "kernel", "set", "ns per call", "plain / set");
+        for (const Kernel& kernel : Kernels()) {
+            const double plain = kernel.time(0);
+            for (int set : sets) {
+                const double ns = set == 0 ? plain : kernel.time(set);
+                std::printf("%-24s %-8s %12.1f %14.2f\n", kernel.name, InstructionSetName(static_cast<InstructionSet>(set)),
+                            ns, plain / ns);
+            }
+        }
+    }
+    return failures == 0 ? 0 : 1;
+}
