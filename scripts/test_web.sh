@@ -12,7 +12,7 @@ launcher=()
 if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
-emcmake cmake -S . -B build-wasm -DCMAKE_BUILD_TYPE=Release -DDREMKO_BUILD_TESTS=OFF -DDREMKO_BUILD_TOOLS=OFF \
+emcmake cmake -S . -B build-wasm -DCMAKE_BUILD_TYPE=Release -DDREMKO_BUILD_TESTS=OFF -DDREMKO_BUILD_TOOLS=OFF -DDREMKO_PORTABLE=ON \
   "${launcher[@]}" >/dev/null
 emmake cmake --build build-wasm -j2 >/dev/null
 # node 20 loads the generated code only without its own fetch; the tool
