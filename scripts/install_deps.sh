@@ -3,13 +3,17 @@
 # among them), the sanitizer and valgrind runs and the fuzz targets need,
 # when any is missing. With --web, also those of the WebAssembly build and
 # the web package's tests: emscripten (with node's acorn for its optimiser)
-# and chromium; node and npm come with the machine.
+# and chromium; node and npm come with the machine. With --cross, the cross
+# compilers and qemu-user of scripts/test_cross.sh.
 set -euo pipefail
 packages=(cmake make g++ pkg-config python3 libgtest-dev libsndfile1-dev libsoxr-dev libopus-dev
           clang libclang-rt-14-dev valgrind
           gcc-mingw-w64-x86-64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
 if [ "${1:-}" = --web ]; then
   packages+=(emscripten chromium)
+fi
+if [ "${1:-}" = --cross ]; then
+  packages+=(g++-aarch64-linux-gnu g++-s390x-linux-gnu g++-riscv64-linux-gnu qemu-user)
 fi
 missing=()
 for p in "${packages[@]}"; do
