@@ -1,0 +1,180 @@
+// rtpdremkodepay: DremkoCodec packets out of RTP packets (docs/rtp.md).
+// Every arriving packet is checked first: malformed RTP, payloads of a
+// length the stream's configuration does not give, duplicates and packets
+// arriving after newer ones are dropped and counted, with a warning, so
+// nothing the network sends reaches the decoder unchecked. GStreamer's own
+// RFC 6464 extension, enabled by an extmap in the caps, turns the speech flag
+// and level into audio level meta.
+#include <gst/rtp/rtp.h>
+
+#include "elements.h"
+#include "rtp_packet.h"
+#include "sequence.h"
+
+namespace {
+
+// Warnings for the first drops of each kind, then one per this many.
+constexpr guint64 kWarnEvery = 100;
+
+}  // namespace
+
+struct GstRtpDremkoDepay {
+    GstRTPBaseDepayload parent;
+    GstPadChainFunction base_chain;
+    size_t packet_bytes;
+    rtp::SequenceTracker* sequence;
+    guint64 malformed, wrong_length;
+};
+struct GstRtpDremkoDepayClass {
+    GstRTPBaseDepayloadClass parent;
+};
+
+G_DEFINE_TYPE(GstRtpDremkoDepay, gst_rtp_dremko_depay, GST_TYPE_RTP_BASE_DEPAYLOAD)
+
+enum { PROP_0, PROP_STATS };
+
+static GstStaticPadTemplate depay_sink_template = GST_STATIC_PAD_TEMPLATE(
+    "sink", GST_PAD_SINK, GST_PAD_ALWAYS,
+    GST_STATIC_CAPS("application/x-rtp, media = (string) audio, clock-rate = (int) 48000, "
+                    "encoding-name = (string) DREMKO"));
+static GstStaticPadTemplate depay_src_template =
+    GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS(DREMKO_ENCODED_CAPS));
+
+static void Warn(GstRtpDremkoDepay* self, guint64 count, const char* what, const char* detail) {
+    if (count <= 10 || count % kWarnEvery == 0)
+        GST_ELEMENT_WARNING(self, STREAM, DECODE, ("dropped %s", what), ("%s (%" G_GUINT64_FORMAT " so far)", detail, count));
+}
+
+static gboolean gst_rtp_dremko_depay_set_caps(GstRTPBaseDepayload* depayload, GstCaps* caps) {
+    GstRtpDremkoDepay* self = reinterpret_cast<GstRtpDremkoDepay*>(depayload);
+    const GstStructure* s = gst_caps_get_structure(caps, 0);
+    rtp::PayloadConfig config;
+    const char* channels = gst_structure_get_string(s, "encoding-params");
+    bool ok = !channels || rtp::SetFmtpParameter("stereo", channels[0] == '2' && !channels[1] ? "1" : "0", &config);
+    for (const char* name : {"bitrate", "copy-mask", "stereo"}) {
+        const char* value = gst_structure_get_string(s, name);
+        if (value) ok = ok && rtp::SetFmtpParameter(name, value, &config);
+    }
+    std::string error = "a parameter is malformed";
+    if (!ok || !gst_structure_get_string(s, "bitrate") || !rtp::CheckConfig(config, &error)) {
+        GST_ELEMENT_ERROR(self, STREAM, FORMAT, ("cannot receive this stream"),
+                          ("%s", gst_structure_get_string(s, "bitrate") ? error.c_str() : "caps lack bitrate"));
+        return FALSE;
+    }
+    self->packet_bytes = rtp::PayloadBytes(config);
+    GstCaps* out = EncodedCaps(config);
+    const gboolean set = gst_pad_set_caps(GST_RTP_BASE_DEPAYLOAD_SRCPAD(depayload), out);
+    gst_caps_unref(out);
+    return set;
+}
+
+// Checks each packet with the project's own RTP reading before the base class sees it.
+static GstFlowReturn gst_rtp_dremko_depay_chain(GstPad* pad, GstObject* parent, GstBuffer* buffer) {
+    GstRtpDremkoDepay* self = reinterpret_cast<GstRtpDremkoDepay*>(parent);
+    GstMapInfo map;
+    if (!gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+        gst_buffer_unref(buffer);
+        return GST_FLOW_OK;
+    }
+    rtp::Packet packet;
+    const rtp::ParseError error = rtp::Parse(map.data, map.size, 0, &packet);
+    gst_buffer_unmap(buffer, &map);
+    const char* drop = nullptr;
+    std::string detail;
+    guint64 count = 0;
+    GST_OBJECT_LOCK(self);
+    if (error != rtp::ParseError::kNone) {
+        drop = "malformed RTP";
+        detail = rtp::ParseErrorText(error);
+        count = ++self->malformed;
+    } else if (self->packet_bytes && packet.payload_size != self->packet_bytes) {
+        drop = "a packet of the wrong length";
+        detail = std::to_string(packet.payload_size) + " bytes, the stream's packets have " +
+                 std::to_string(self->packet_bytes);
+        count = ++self->wrong_length;
+    } else {
+        const rtp::ArrivalResult arrival = rtp::TrackArrival(self->sequence, packet.sequence);
+        if (arrival.kind == rtp::Arrival::kDuplicate) {
+            drop = "a duplicate";
+            detail = "sequence number already received";
+            count = self->sequence->duplicates;
+        } else if (arrival.kind == rtp::Arrival::kLate) {
+            drop = "a late packet";
+            detail = "its frame was already played";
+            count = self->sequence->late;
+        }
+    }
+    GST_OBJECT_UNLOCK(self);
+    // Posting the warning takes the element's lock.
+    if (drop) Warn(self, count, drop, detail.c_str());
+    if (drop) {
+        gst_buffer_unref(buffer);
+        return GST_FLOW_OK;
+    }
+    return self->base_chain(pad, parent, buffer);
+}
+
+static GstBuffer* gst_rtp_dremko_depay_process(GstRTPBaseDepayload*, GstRTPBuffer* rtp_buffer) {
+    return gst_rtp_buffer_get_payload_buffer(rtp_buffer);
+}
+
+static GstStateChangeReturn gst_rtp_dremko_depay_change_state(GstElement* element, GstStateChange transition) {
+    GstRtpDremkoDepay* self = reinterpret_cast<GstRtpDremkoDepay*>(element);
+    if (transition == GST_STATE_CHANGE_READY_TO_PAUSED) {
+        GST_OBJECT_LOCK(self);
+        *self->sequence = rtp::SequenceTracker{};
+        self->malformed = self->wrong_length = 0;
+        GST_OBJECT_UNLOCK(self);
+    }
+    return GST_ELEMENT_CLASS(gst_rtp_dremko_depay_parent_class)->change_state(element, transition);
+}
+
+static void gst_rtp_dremko_depay_get_property(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
+    GstRtpDremkoDepay* self = reinterpret_cast<GstRtpDremkoDepay*>(object);
+    GST_OBJECT_LOCK(self);
+    if (id == PROP_STATS) {
+        const rtp::SequenceTracker& t = *self->sequence;
+        g_value_take_boxed(
+            value, gst_structure_new("rtpdremkodepay-stats", "packets", G_TYPE_INT64, t.taken, "lost", G_TYPE_INT64,
+                                     t.lost, "gaps", G_TYPE_INT64, t.gaps, "duplicates", G_TYPE_INT64, t.duplicates,
+                                     "late", G_TYPE_INT64, t.late, "malformed", G_TYPE_UINT64, self->malformed,
+                                     "wrong-length", G_TYPE_UINT64, self->wrong_length, nullptr));
+    } else {
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
+    }
+    GST_OBJECT_UNLOCK(self);
+}
+
+static void gst_rtp_dremko_depay_finalize(GObject* object) {
+    delete reinterpret_cast<GstRtpDremkoDepay*>(object)->sequence;
+    G_OBJECT_CLASS(gst_rtp_dremko_depay_parent_class)->finalize(object);
+}
+
+static void gst_rtp_dremko_depay_class_init(GstRtpDremkoDepayClass* klass) {
+    GObjectClass* object_class = G_OBJECT_CLASS(klass);
+    GstElementClass* element_class = GST_ELEMENT_CLASS(klass);
+    GstRTPBaseDepayloadClass* depayload_class = GST_RTP_BASE_DEPAYLOAD_CLASS(klass);
+    object_class->get_property = gst_rtp_dremko_depay_get_property;
+    object_class->finalize = gst_rtp_dremko_depay_finalize;
+    g_object_class_install_property(
+        object_class, PROP_STATS,
+        g_param_spec_boxed("stats", "Statistics",
+                           "Packets passed on, packets lost (from sequence numbers) and the gaps they form, and the "
+                           "packets dropped: duplicates, late, malformed RTP, wrong payload length",
+                           GST_TYPE_STRUCTURE, static_cast<GParamFlags>(G_PARAM_READABLE | G_PARAM_STATIC_STRINGS)));
+    gst_element_class_add_static_pad_template(element_class, &depay_sink_template);
+    gst_element_class_add_static_pad_template(element_class, &depay_src_template);
+    gst_element_class_set_static_metadata(element_class, "RTP DremkoCodec depayloader", "Codec/Depayloader/Network/RTP",
+                                          "Takes DremkoCodec packets out of RTP packets, dropping malformed ones",
+                                          "DremkoCodec developers");
+    element_class->change_state = gst_rtp_dremko_depay_change_state;
+    depayload_class->set_caps = gst_rtp_dremko_depay_set_caps;
+    depayload_class->process_rtp_packet = gst_rtp_dremko_depay_process;
+}
+
+static void gst_rtp_dremko_depay_init(GstRtpDremkoDepay* self) {
+    self->sequence = new rtp::SequenceTracker();
+    GstPad* sink = GST_RTP_BASE_DEPAYLOAD_SINKPAD(self);
+    self->base_chain = GST_PAD_CHAINFUNC(sink);
+    gst_pad_set_chain_function(sink, gst_rtp_dremko_depay_chain);
+}

@@ -1,0 +1,133 @@
+#include "capture_stream.h"
+
+#include <algorithm>
+#include <set>
+
+#include "payload_format.h"
+#include "rtp_packet.h"
+#include "sequence.h"
+
+namespace rtp {
+
+namespace {
+
+struct StreamKey {
+    uint32_t ssrc;
+    Endpoint source, destination;
+    int64_t datagrams = 0;
+    int64_t fitting = 0;  // datagrams whose payload length some configuration allows
+};
+
+std::string Describe(const StreamKey& k) {
+    char ssrc[16];
+    std::snprintf(ssrc, sizeof ssrc, "0x%08x", k.ssrc);
+    return std::string("SSRC ") + ssrc + " " + EndpointText(k.source) + " -> " + EndpointText(k.destination) + ", " +
+           std::to_string(k.datagrams) + " packets";
+}
+
+bool Matches(const StreamKey& k, const StreamChoice& c) {
+    if (c.by_ssrc && k.ssrc != c.ssrc) return false;
+    return c.port == 0 || k.source.port == c.port || k.destination.port == c.port;
+}
+
+struct Arrived {
+    int64_t extended;
+    size_t datagram;
+};
+
+}  // namespace
+
+bool CollectStream(const std::vector<Datagram>& datagrams, const StreamChoice& choice,
+                   std::vector<CapturedPacket>* packets, StreamReport* report, std::string* error) {
+    std::vector<StreamKey> streams;
+    Packet rtp;
+    for (const Datagram& d : datagrams) {
+        if (Parse(d.payload, d.payload_size, choice.level_id, &rtp) != ParseError::kNone) continue;
+        auto it = std::find_if(streams.begin(), streams.end(), [&](const StreamKey& k) {
+            return k.ssrc == rtp.ssrc && k.source == d.source && k.destination == d.destination;
+        });
+        if (it == streams.end()) it = streams.insert(streams.end(), StreamKey{rtp.ssrc, d.source, d.destination});
+        ++it->datagrams;
+        it->fitting += PayloadLengthPossible(rtp.payload_size);
+    }
+    // Any UDP datagram may look like RTP; streams of this codec have the lengths it makes.
+    std::vector<const StreamKey*> candidates;
+    for (const StreamKey& k : streams)
+        if (k.fitting * 2 > k.datagrams && Matches(k, choice)) candidates.push_back(&k);
+    if (candidates.size() != 1) {
+        *error = candidates.empty() ? "no RTP stream of DremkoCodec packets found"
+                                    : "several RTP streams found; choose one with --ssrc or --port:";
+        for (const StreamKey* k : candidates) *error += "\n  " + Describe(*k);
+        return false;
+    }
+    const StreamKey chosen = *candidates[0];
+    *report = StreamReport{};
+    report->ssrc = chosen.ssrc;
+    report->source = chosen.source;
+    report->destination = chosen.destination;
+    for (const StreamKey& k : streams)
+        if (&k != candidates[0]) report->others.push_back(Describe(k));
+
+    // Arrival order, with sequence numbers extended across wrap-arounds.
+    std::vector<Arrived> arrived;
+    std::set<int64_t> seen;
+    int64_t newest = 0;
+    for (size_t i = 0; i < datagrams.size(); ++i) {
+        const Datagram& d = datagrams[i];
+        if (!(d.source == chosen.source && d.destination == chosen.destination)) continue;
+        if (Parse(d.payload, d.payload_size, choice.level_id, &rtp) != ParseError::kNone) {
+            ++report->malformed;
+            continue;
+        }
+        if (rtp.ssrc != chosen.ssrc) continue;
+        ++report->datagrams;
+        const int64_t extended = arrived.empty() ? rtp.sequence : ExtendSequence(rtp.sequence, arrived.back().extended);
+        if (!arrived.empty() && extended < newest && !seen.count(extended)) ++report->reordered;
+        newest = arrived.empty() ? extended : std::max(newest, extended);
+        seen.insert(extended);
+        arrived.push_back({extended, i});
+    }
+    std::stable_sort(arrived.begin(), arrived.end(),
+                     [](const Arrived& a, const Arrived& b) { return a.extended < b.extended; });
+
+    SequenceTracker tracker;
+    packets->clear();
+    for (const Arrived& a : arrived) {
+        const Datagram& d = datagrams[a.datagram];
+        Parse(d.payload, d.payload_size, choice.level_id, &rtp);
+        const ArrivalResult r = TrackArrival(&tracker, static_cast<uint16_t>(a.extended));
+        if (r.kind == Arrival::kDuplicate) continue;
+        CapturedPacket p;
+        p.payload.assign(rtp.payload, rtp.payload + rtp.payload_size);
+        p.lost_before = r.lost;
+        p.payload_type = rtp.payload_type;
+        p.has_audio_level = rtp.has_audio_level;
+        p.voice = rtp.voice;
+        p.minus_dbov = rtp.minus_dbov;
+        packets->push_back(std::move(p));
+    }
+    report->packets = static_cast<int64_t>(packets->size());
+    report->lost = tracker.lost;
+    report->gaps = tracker.gaps;
+    report->duplicates = tracker.duplicates;
+    return true;
+}
+
+int64_t DropPacketsNotOf(size_t bytes, std::vector<CapturedPacket>* packets) {
+    int64_t dropped = 0, carried = 0;
+    std::vector<CapturedPacket> kept;
+    for (CapturedPacket& p : *packets) {
+        if (p.payload.size() != bytes) {
+            ++dropped;
+            carried += p.lost_before + 1;
+            continue;
+        }
+        p.lost_before += carried;
+        carried = 0;
+        kept.push_back(std::move(p));
+    }
+    *packets = std::move(kept);
+    return dropped;
+}
+
+}  // namespace rtp
