@@ -13,10 +13,9 @@
 
 namespace {
 
-constexpr int kFrameSamples = 960;
+constexpr int kFrameSamples = DREMKO_FRAME_SAMPLES;
 constexpr GstClockTime kFrameDuration = 20 * GST_MSECOND;
-// A call delivers at most the 20 frames inserted for a gap and one more.
-constexpr int kMaxDeliveredFrames = 21;
+constexpr int kMaxDeliveredFrames = DREMKO_MAX_DECODED_FRAMES;
 // Gaps up to this many packets are bridged (the library inserts at most 20
 // frames, silence fills the rest); longer ones start the stream afresh.
 constexpr gint64 kMaxLossCount = 1000;

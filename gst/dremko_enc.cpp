@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr int kFrameSamples = 960;
+constexpr int kFrameSamples = DREMKO_FRAME_SAMPLES;
 
 }  // namespace
 
@@ -76,7 +76,7 @@ static GstFlowReturn gst_dremko_enc_handle_frame(GstAudioEncoder* encoder, GstBu
         for (int c = 0; c < channels; ++c) self->planar[c * kFrameSamples + i] = pcm[i * channels + c];
     gst_buffer_unmap(buffer, &in);
 
-    GstBuffer* out = gst_audio_encoder_allocate_output_buffer(encoder, rtp::kMaxPayloadBytes);
+    GstBuffer* out = gst_audio_encoder_allocate_output_buffer(encoder, DREMKO_MAX_PACKET_BYTES);
     GstMapInfo map;
     gst_buffer_map(out, &map, GST_MAP_WRITE);
     const int part = Dremko_EncodeFrame(self->context, self->planar, map.data, self->active_copies);

@@ -2,24 +2,17 @@
 
 #include <algorithm>
 
+#include "interface/packet_layout.h"
+
 namespace rtp {
 
 namespace {
 
-constexpr int kCopyBytes = 26;
-constexpr int kMaxCopies = 4;
-constexpr int kMinMainBytes = 120;
-constexpr int kMaxMainBytes = 160;
+constexpr int kMinMainBytes = EncoderMainBytes(0);
 // The encoder's level is 1 dB per unit of level / 2; a full-scale square
 // wave measures 94 (a full-scale sine 91, 3 dB below it), so 0 dBov is 94.
 constexpr int kFullScaleLevel = 94;
 constexpr uint8_t kSilenceDbov = 127;
-
-int PopCount(unsigned v) {
-    int n = 0;
-    for (; v != 0; v &= v - 1) ++n;
-    return n;
-}
 
 bool ParseInt(const std::string& text, long min, long max, long* value) {
     if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return false;
@@ -31,7 +24,7 @@ bool ParseInt(const std::string& text, long min, long max, long* value) {
 // frames they repeat; -1 when one does not.
 int CheckCopies(const std::vector<std::vector<uint8_t>>& packets, const PayloadConfig& c) {
     const size_t part = PayloadBytes(c) / c.channels;
-    const size_t main = part - kCopyBytes * PopCount(c.copy_mask);
+    const size_t main = part - kCopyBytes * CopyCount(c.copy_mask);
     int matched = 0;
     for (size_t t = 0; t < packets.size(); ++t)
         for (int ch = 0; ch < c.channels; ++ch) {
@@ -55,12 +48,12 @@ int CheckCopies(const std::vector<std::vector<uint8_t>>& packets, const PayloadC
 int ChannelBitRate(const PayloadConfig& c) { return c.channels == 2 ? c.bit_rate >> 1 : c.bit_rate; }
 
 size_t PayloadBytes(const PayloadConfig& c) {
-    const int main = std::clamp(ChannelBitRate(c) / 400, kMinMainBytes, kMaxMainBytes);
-    return static_cast<size_t>(c.channels) * (main + kCopyBytes * PopCount(c.copy_mask & 15));
+    const int32_t part = PartBytes(DecoderMainBytes(static_cast<uint32_t>(ChannelBitRate(c))), CopyCount(c.copy_mask));
+    return static_cast<size_t>(PacketBytes(part, c.channels == 2));
 }
 
 bool PayloadLengthPossible(size_t bytes) {
-    const size_t mono_max = kMaxMainBytes + kMaxCopies * kCopyBytes;
+    const size_t mono_max = PartBytes(kCoreFrameBytes, kMaxCopies);
     return (bytes >= kMinMainBytes && bytes <= mono_max) || (bytes % 2 == 0 && bytes / 2 >= kMinMainBytes && bytes / 2 <= mono_max);
 }
 
@@ -117,8 +110,8 @@ bool InferConfig(const std::vector<std::vector<uint8_t>>& packets, PayloadConfig
     // Ties (packets too few or too alike to tell) go to fewer copies, then mono.
     for (int copies = 0; copies <= kMaxCopies; ++copies)
         for (int channels = 1; channels <= 2; ++channels)
-            for (int main = kMinMainBytes; main <= kMaxMainBytes; ++main) {
-                const PayloadConfig c{channels, main * 400 * channels, static_cast<uint16_t>((1 << copies) - 1)};
+            for (int main = kMinMainBytes; main <= kCoreFrameBytes; ++main) {
+                const PayloadConfig c{channels, main * 400 * channels, CopyMask(copies)};
                 if (PayloadBytes(c) != bytes) continue;
                 const int matched = CheckCopies(packets, c);
                 if (matched > best) {

@@ -6,14 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "dremko.h"
+
 namespace rtp {
 
-constexpr int kClockRate = 48000;
-constexpr uint32_t kTimestampStep = 960;  // one 20 ms frame per packet
+constexpr int kClockRate = DREMKO_SAMPLE_RATE;
+constexpr uint32_t kTimestampStep = DREMKO_FRAME_SAMPLES;  // one 20 ms frame per packet
 constexpr const char* kEncodingName = "DREMKO";
 constexpr int kMinChannelBitRate = 48000;  // the rates the codec has, per channel
 constexpr int kMaxChannelBitRate = 64000;
-constexpr size_t kMaxPayloadBytes = 528;  // stereo, 160-byte main frames, four copies
 constexpr const char* kAudioLevelUri = "urn:ietf:params:rtp-hdrext:ssrc-audio-level";
 
 struct PayloadConfig {

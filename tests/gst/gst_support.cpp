@@ -30,7 +30,7 @@ std::vector<EncodedFrame> EncodeDirect(const std::vector<int16_t>& pcm, const rt
                 if (at < pcm.size()) planar[c * kFrameSamples + i] = pcm[at];
             }
         EncodedFrame e;
-        e.packet.resize(rtp::kMaxPayloadBytes);
+        e.packet.resize(DREMKO_MAX_PACKET_BYTES);
         e.packet.resize(Dremko_EncodeFrame(context.data(), planar.data(), e.packet.data(), copies) * config.channels);
         e.speech = DremkoEncoder_GetSpeechDetect(context.data());
         e.level = DremkoEncoder_GetEnergy(context.data());
@@ -44,7 +44,7 @@ std::vector<int16_t> DecodeDirect(const std::vector<Received>& packets, const rt
     Dremko_InitDecoderContext(context.data(), config.channels == 2);
     DremkoSetDecoderBitRate(context.data(), rtp::ChannelBitRate(config));
     DremkoSetDecoderRdpBits(context.data(), config.copy_mask);
-    std::vector<int16_t> planar(21 * 2 * kFrameSamples), out;
+    std::vector<int16_t> planar(DREMKO_MAX_DECODED_FRAMES * 2 * kFrameSamples), out;
     int expected = 1;  // frames the call should put out
     auto call = [&](const std::vector<uint8_t>& packet, int loss) {
         int32_t delivered = 0;

@@ -9,7 +9,7 @@
 
 #include "payload_format.h"
 
-constexpr int kFrameSamples = 960;
+constexpr int kFrameSamples = DREMKO_FRAME_SAMPLES;
 constexpr GstClockTime kFrame = 20 * GST_MSECOND;
 
 // Interleaved 48 kHz audio: a different tone and level in each channel, so
