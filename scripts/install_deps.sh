@@ -8,6 +8,8 @@
 set -euo pipefail
 packages=(cmake make g++ pkg-config python3 libgtest-dev libsndfile1-dev libsoxr-dev libopus-dev
           clang libclang-rt-14-dev valgrind
+          libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools
+          gstreamer1.0-plugins-base gstreamer1.0-plugins-good libpcap-dev
           gcc-mingw-w64-x86-64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
 if [ "${1:-}" = --web ]; then
   packages+=(emscripten chromium)
