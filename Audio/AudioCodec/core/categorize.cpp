@@ -70,15 +70,9 @@ int32_t SumOfLanes(Lanes lanes) {
 #endif
 }
 
-// The offset search tries offsets -31 ... 31. A region's category at
-// offset t is (t - p) >> 1 held to 0 ... 7, so it is at most k exactly when
-// p + 2k + 2 > t; and as a category falls from 7 to 0 its expected bits rise
-// by ExpectedBits[k] - ExpectedBits[k + 1] for k = 6, 5, ... 0. The expected
-// bits of a region at offset t are therefore the sum of the rises whose k
-// passes that test, at most 52, which fits a byte lane. Power indices are
-// held to -46 ... 30 in their lanes: at every offset from -32 up, those below
-// have category 7 and those above category 0 as well. Lanes beyond the layer
-// hold -128, which passes no test.
+// The offset search counts each region's expected bits at a trial offset as
+// the sum of the category rises it passes, in byte lanes: docs/decisions.md,
+// "How the offset search counts expected bits", says why that is exact.
 constexpr int kRises = kCategories - 1;
 
 struct OffsetTests {
