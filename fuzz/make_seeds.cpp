@@ -119,9 +119,13 @@ int main(int argc, char** argv) {
     WriteSeed(dir + "/encoder/mono_48k", EncoderSeed(false, 48000, {0, 1, 2, 3}, 0));
     WriteSeed(dir + "/encoder/stereo_128k_flips", EncoderSeed(true, 128000, {4, 9, -3, 2}, 2));
 
+    // As written to a pipe: the length after the packets.
+    Stream piped = Encode(2, 50000, 2, 3);
+    piped.length_at_end = true;
     std::string error;
     if (!WriteDrk(dir + "/drk_reader/mono.drk", Encode(1, 56000, 1, 4), &error) ||
-        !WriteDrk(dir + "/drk_reader/stereo_copies.drk", Encode(2, 64000, 3, 3), &error)) {
+        !WriteDrk(dir + "/drk_reader/stereo_copies.drk", Encode(2, 64000, 3, 3), &error) ||
+        !WriteDrk(dir + "/drk_reader/stereo_piped.drk", piped, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }

@@ -1,23 +1,27 @@
-// Audio in memory, and the conversions between float and 16-bit samples
-// and between channel layouts.
+// Audio in memory, and the mapping of input channels to the one or two
+// channels the codec takes.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
 
-// Interleaved float samples in [-1, 1).
+// Interleaved float samples, 1.0 full scale.
 struct Audio {
     int rate = 0;
     int channels = 0;
     std::vector<float> samples;
 };
 
-inline uint64_t FrameCount(const Audio& a) { return a.channels ? a.samples.size() / a.channels : 0; }
+struct ChannelChoice {
+    int count = 0;         // 0: as the input (mono or stereo); 1: --mono; 2: --stereo
+    bool downmix = false;  // more than two channels mixed down
+    int picks[2] = {0, 0};  // --channels: the channels kept, counted from 1; 0 for none
+};
 
-// Rounds to 16 bits and clips to the 16-bit range.
-std::vector<int16_t> ToPcm16(const std::vector<float>& samples);
-std::vector<float> FromPcm16(const std::vector<int16_t>& samples);
-
-// Brings the audio to the wanted channel count (1 or 2): several channels
-// are averaged to mono, mono is copied to both sides of stereo.
-void ConvertChannels(Audio* audio, int channels);
+// The number of channels coded from `input_channels`; more than two need a
+// choice, and `hint` names the options that make one.
+bool CodedChannels(const ChannelChoice& choice, int input_channels, const std::string& name, const std::string& hint,
+                   int* channels, std::string* error);
+// Maps `frames` interleaved sample frames; `out` is replaced.
+void MapChannels(const ChannelChoice& choice, int input_channels, int channels, const float* in, size_t frames,
+                 std::vector<float>* out);

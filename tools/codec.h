@@ -1,5 +1,5 @@
-// Runs the codec library over whole streams, as a sending and a receiving
-// host would: one packet per 20 ms frame, lost packets counted for the decoder.
+// Runs the codec library frame by frame, as a sending and a receiving host
+// would: one packet per 20 ms frame, lost packets counted for the decoder.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -7,10 +7,16 @@
 
 #include "stream.h"
 
-// Encodes interleaved 48 kHz 16-bit audio of `stream->channels` channels
-// into `stream->packets` at the stream's bit rate and copy count, with the
-// trailing frames that flush the codec's delay.
-void EncodeStream(const std::vector<int16_t>& pcm, Stream* stream);
+struct FrameEncoder {
+    StreamInfo info;
+    std::vector<uint8_t> context;
+    std::vector<int16_t> planar;
+    std::vector<uint8_t> packet;
+};
+
+void StartEncoder(const StreamInfo& info, FrameEncoder* encoder);
+// One frame of interleaved 48 kHz 16-bit samples in, one packet out.
+void EncodeFrame(FrameEncoder* encoder, const int16_t* frame, Packet* packet);
 
 // How the decoder filled the frames of lost packets.
 struct FrameTally {
@@ -24,12 +30,26 @@ constexpr char kMarkReceived = '.';
 constexpr char kMarkRebuilt = 'r';
 constexpr char kMarkConcealed = 'c';
 constexpr char kMarkMuted = 'm';
+constexpr char kMarkPending = 'x';  // lost, not yet known how it will be filled
 
-struct Decoded {
-    std::vector<int16_t> pcm;  // interleaved 48 kHz, aligned with the encoded input and as long
+struct FrameDecoder {
+    StreamInfo info;
+    std::vector<uint8_t> context;
+    std::vector<int16_t> delivered;
+    int64_t stored = -1;     // the packet the decoder holds back
+    int64_t stored_gap = 0;  // packets lost just before it
+    int64_t run = 0;         // packets lost since it
+    int64_t frames_out = 0;  // frames handed out, the decoder's first silent one included
     FrameTally tally;
     std::string timeline;
+    int damaged = 0;       // frames the decoder found inconsistent
+    int last_damaged = 0;  // of those, found in the last call
 };
 
-// Decodes the packets that `lost` does not drop, each with the number lost just before it.
-void DecodeStream(const Stream& stream, const std::vector<bool>& lost, Decoded* out);
+void StartDecoder(const StreamInfo& info, FrameDecoder* decoder);
+// Hands the next packet to the decoder (nullptr when it was lost) and
+// appends to `out` the frames it delivers, with silence for frames it
+// skipped: interleaved floats, starting with the decoder's silent frame.
+void DecodePacket(FrameDecoder* decoder, const Packet* packet, std::vector<float>* out);
+// Marks the losses at the end, which nothing arrived to rebuild.
+void FinishDecoding(FrameDecoder* decoder);

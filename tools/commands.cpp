@@ -1,84 +1,61 @@
 // encode, decode, roundtrip and info.
 #include "commands.h"
 
-#include <cstdio>
-
-#include "audio_file.h"
-#include "codec.h"
-#include "drk_file.h"
+#include "audio_output.h"
+#include "console.h"
+#include "fail.h"
 #include "output_file.h"
 #include "pipeline.h"
 #include "report.h"
 
 namespace {
 
-// Refuses unusable outputs before any work is done.
-bool CheckOutputs(const std::string& audio_output, const std::string& other_output, const Options& o,
-                  std::string* error) {
-    if (!audio_output.empty() && !(CheckAudioExtension(audio_output, error) && CheckWritable(audio_output, error)))
-        return false;
-    if (!other_output.empty() && !CheckWritable(other_output, error)) return false;
-    return o.report_path.empty() || CheckWritable(o.report_path, error);
+constexpr char kChannelHint[] = "add --mono, --downmix or --channels A,B";
+
+// Refuses unusable outputs, and two roles on one file, before any work is done.
+bool CheckFiles(const std::string& input, const std::string& output, bool audio_output, const Options& o,
+                std::string* error) {
+    AudioType type;
+    if (audio_output && !ChooseAudioType(output, o.type, &type, error)) return false;
+    if (output == "-" && o.report_path == "-")
+        return Fail(error, "the output and the report cannot both go to the standard output");
+    return CheckDistinctFiles({{"input", input}, {"output", output}, {"report", o.report_path}}, error) &&
+           CheckWritable(output, error) && (o.report_path.empty() || CheckWritable(o.report_path, error));
 }
 
-bool Finish(Report* report, const Options& o, std::string* error) {
-    if (!SaveReport(*report, o.report_path, error)) return false;
-    PrintReport(*report, stdout);
-    return true;
-}
-
-bool EncodeInput(const Options& o, std::vector<int16_t>* pcm, Stream* stream, std::string* error) {
-    stream->bit_rate = o.bit_rate;
-    stream->copies = o.copies;
-    if (!LoadInput(o.files[0], o.channels, pcm, stream, error)) return false;
-    EncodeStream(*pcm, stream);
+bool Finish(const Report& report, const Options& o, std::string* error) {
+    if (!SaveReport(report, o.report_path, error)) return false;
+    // Data on the standard output leaves the summary to stderr.
+    const bool data_out = report.output == "-" || o.report_path == "-";
+    if (!o.quiet) PrintReport(report, data_out ? stderr : ToolOutput());
     return true;
 }
 
 }  // namespace
 
 bool RunEncode(const Options& o, std::string* error) {
-    const std::string& out = o.files[1];
-    if (!CheckOutputs("", out, o, error)) return false;
-    std::vector<int16_t> pcm;
-    Stream stream;
-    if (!EncodeInput(o, &pcm, &stream, error) || !WriteDrk(out, stream, error)) return false;
-    Report report = DescribeStream("encode", stream);
-    report.input = o.files[0];
-    report.output = out;
-    return Finish(&report, o, error);
+    Report report;
+    return CheckFiles(o.files[0], o.files[1], false, o, error) &&
+           RunFromAudio(o, "encode", kChannelHint, {o.files[0], o.files[1], ""}, &report, error) &&
+           Finish(report, o, error);
 }
 
 bool RunDecode(const Options& o, std::string* error) {
-    const std::string& out = o.files[1];
-    if (!CheckOutputs(out, "", o, error)) return false;
-    Stream stream;
-    Decoded decoded;
     Report report;
-    return ReadDrk(o.files[0], &stream, error) &&
-           DecodeToFile("decode", o.files[0], stream, o.loss, out, o.original_rate, &decoded, &report, error) &&
-           Finish(&report, o, error);
+    return CheckFiles(o.files[0], o.files[1], true, o, error) &&
+           RunFromPackets(o, {o.files[0], "", o.files[1]}, &report, error) && Finish(report, o, error);
 }
 
 bool RunRoundtrip(const Options& o, std::string* error) {
-    const std::string& out = o.files[1];
-    if (!CheckOutputs(out, "", o, error)) return false;
-    std::vector<int16_t> pcm;
-    Stream stream;
-    Decoded decoded;
     Report report;
-    if (!EncodeInput(o, &pcm, &stream, error) ||
-        !DecodeToFile("roundtrip", o.files[0], stream, o.loss, out, o.original_rate, &decoded, &report, error))
-        return false;
-    AddQuality(pcm, decoded, &report);
-    return Finish(&report, o, error);
+    return CheckFiles(o.files[0], o.files[1], true, o, error) &&
+           RunFromAudio(o, "roundtrip", kChannelHint, {o.files[0], "", o.files[1]}, &report, error) &&
+           Finish(report, o, error);
 }
 
 bool RunInfo(const Options& o, std::string* error) {
-    Stream stream;
-    if (!ReadDrk(o.files[0], &stream, error)) return false;
-    Report report = DescribeStream("info", stream);
-    report.input = o.files[0];
-    PrintReport(report, stdout);
+    Report report;
+    if (!DescribePackets(o, o.files[0], ToolOutput(), &report, error)) return false;
+    PrintReport(report, ToolOutput());
     return true;
 }

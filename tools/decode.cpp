@@ -2,8 +2,8 @@
 #include <algorithm>
 
 #include "codec.h"
+#include "console.h"
 #include "dremko.h"
-#include "progress.h"
 
 namespace {
 
@@ -24,79 +24,76 @@ bool CopyInHand(int64_t k, int64_t next_loss, int copies) {
 }
 
 // Marks the `gap` lost frames before packet m as the decoder fills them.
-void TallyGap(int64_t m, int64_t gap, int64_t next_loss, int copies, Decoded* out) {
-    for (int64_t d = 1; d <= gap; ++d) {
-        char& mark = out->timeline[m - d];
-        if (d > kMaxInsertedFrames) {
+void TallyGap(int64_t m, int64_t gap, int64_t next_loss, int copies, FrameDecoder* d) {
+    for (int64_t back = 1; back <= gap; ++back) {
+        char& mark = d->timeline[m - back];
+        if (back > kMaxInsertedFrames) {
             mark = kMarkMuted;
-            ++out->tally.muted;
-        } else if (d <= kFramesFromCopies && CopyInHand(d - 1, next_loss, copies)) {
+            ++d->tally.muted;
+        } else if (back <= kFramesFromCopies && CopyInHand(back - 1, next_loss, copies)) {
             mark = kMarkRebuilt;
-            ++out->tally.rebuilt;
+            ++d->tally.rebuilt;
         } else {
             mark = kMarkConcealed;
-            ++out->tally.concealed;
+            ++d->tally.concealed;
         }
     }
 }
 
-// Appends delivered frames (planar per frame) to the interleaved output.
-void AppendFrames(const std::vector<int16_t>& planar, int frames, int channels, std::vector<int16_t>* pcm) {
-    for (int f = 0; f < frames; ++f)
-        for (int i = 0; i < kFrameSamples; ++i)
-            for (int c = 0; c < channels; ++c)
-                pcm->push_back(planar[(static_cast<size_t>(f) * channels + c) * kFrameSamples + i]);
+void AppendSilence(int64_t frames, int channels, std::vector<float>* out) {
+    out->insert(out->end(), static_cast<size_t>(frames) * kFrameSamples * channels, 0.0f);
 }
 
 }  // namespace
 
-void DecodeStream(const Stream& stream, const std::vector<bool>& lost, Decoded* out) {
-    const int channels = stream.channels;
-    std::vector<uint8_t> context(static_cast<size_t>(Dremko_SizeofDecoderContext()));
-    Dremko_InitDecoderContext(context.data(), channels == 2);
-    DremkoSetDecoderBitRate(context.data(), stream.bit_rate);
-    DremkoSetDecoderRdpBits(context.data(), CopyMask(stream.copies));
+void StartDecoder(const StreamInfo& info, FrameDecoder* d) {
+    *d = FrameDecoder{};
+    d->info = info;
+    d->context.assign(static_cast<size_t>(Dremko_SizeofDecoderContext()), 0);
+    Dremko_InitDecoderContext(d->context.data(), info.channels == 2);
+    DremkoSetDecoderBitRate(d->context.data(), info.bit_rate);
+    DremkoSetDecoderRdpBits(d->context.data(), CopyMask(info.copies));
+    d->delivered.resize(static_cast<size_t>(kMaxDelivered) * kFrameSamples * info.channels);
+}
 
-    const int64_t packets = static_cast<int64_t>(stream.packets.size());
-    const size_t frame_values = static_cast<size_t>(kFrameSamples) * channels;
-    std::vector<int16_t> delivered_pcm(kMaxDelivered * frame_values);
-    std::vector<int16_t> pcm;
-    out->timeline.assign(packets, kMarkReceived);
-    out->tally = FrameTally{};
-    int64_t stored = -1;     // the packet the decoder holds back
-    int64_t stored_gap = 0;  // packets lost just before it
-    int64_t run = 0;         // packets lost since it
-    Progress progress = StartProgress("decoding", packets);
-    for (int64_t k = 0; k < packets; ++k) {
-        AdvanceProgress(&progress, k + 1);
-        if (lost[k]) {
-            ++run;
-            continue;
-        }
-        int32_t delivered = 0;
-        Dremko_DecodeFrame(context.data(), stream.packets[k].bytes.data(), delivered_pcm.data(),
-                           static_cast<int32_t>(run), &delivered);
-        if (stored >= 0 && stored_gap > 0) TallyGap(stored, stored_gap, run, stream.copies, out);
-        // The first call gives one silent frame, each later one ends with the
-        // stored packet's frame; frames the decoder skipped become silence.
-        const int64_t expected = stored < 0 ? 1 : stored + 2;
-        const int64_t skipped = expected - static_cast<int64_t>(pcm.size() / frame_values) - delivered;
-        pcm.resize(pcm.size() + std::max<int64_t>(skipped, 0) * frame_values, 0);
-        AppendFrames(delivered_pcm, delivered, channels, &pcm);
-        stored = k;
-        stored_gap = run;
-        run = 0;
+void DecodePacket(FrameDecoder* d, const Packet* packet, std::vector<float>* out) {
+    const int64_t k = static_cast<int64_t>(d->timeline.size());
+    d->last_damaged = 0;
+    if (!packet) {
+        d->timeline.push_back(kMarkPending);
+        ++d->run;
+        return;
     }
-    FinishProgress(&progress);
-    // Nothing arrives after the last received packet to rebuild the gap before it.
-    for (int64_t k = std::max<int64_t>(stored - stored_gap, 0); k < packets; ++k)
-        if (lost[k]) {
-            out->timeline[k] = kMarkMuted;
-            ++out->tally.muted;
-        }
+    d->timeline.push_back(kMarkReceived);
+    const int channels = d->info.channels;
+    int32_t delivered = 0;
+    Dremko_DecodeFrame(d->context.data(), packet->bytes.data(), d->delivered.data(), static_cast<int32_t>(d->run),
+                       &delivered);
+    d->last_damaged = TakeLibraryLines();
+    d->damaged += d->last_damaged;
+    if (d->stored >= 0 && d->stored_gap > 0) TallyGap(d->stored, d->stored_gap, d->run, d->info.copies, d);
+    // The first call gives one silent frame, each later one ends with the
+    // stored packet's frame; frames the decoder skipped become silence.
+    const int64_t expected = d->stored < 0 ? 1 : d->stored + 2;
+    const int64_t skipped = std::max<int64_t>(expected - d->frames_out - delivered, 0);
+    AppendSilence(skipped, channels, out);
+    // Delivered frames are planar per frame; the output is interleaved.
+    for (int32_t f = 0; f < delivered; ++f)
+        for (int i = 0; i < kFrameSamples; ++i)
+            for (int c = 0; c < channels; ++c)
+                out->push_back(d->delivered[(static_cast<size_t>(f) * channels + c) * kFrameSamples + i] / 32768.0f);
+    d->frames_out += skipped + delivered;
+    d->stored = k;
+    d->stored_gap = d->run;
+    d->run = 0;
+}
 
-    const uint64_t frames = CodecFrames(stream.source_frames, stream.source_rate);
-    const size_t delay = static_cast<size_t>(kDelayFrames) * frame_values;
-    pcm.resize(delay + frames * channels, 0);
-    out->pcm.assign(pcm.begin() + delay, pcm.end());
+void FinishDecoding(FrameDecoder* d) {
+    // Nothing arrives after the last received packet to rebuild the gap before it.
+    const size_t from = static_cast<size_t>(std::max<int64_t>(d->stored - d->stored_gap, 0));
+    for (size_t k = from; k < d->timeline.size(); ++k)
+        if (d->timeline[k] == kMarkPending) {
+            d->timeline[k] = kMarkMuted;
+            ++d->tally.muted;
+        }
 }

@@ -1,10 +1,9 @@
 #include "loss.h"
 
+#include <sys/stat.h>
+
 #include <cctype>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
-#include <random>
 
 #include "fail.h"
 
@@ -15,9 +14,16 @@ double Uniform(std::mt19937* rng) { return (*rng)() / 4294967296.0; }
 
 // Pattern characters: '.' or '0' received, 'x', 'X' or '1' lost; white space ignored.
 bool ReadPatternFile(const std::string& path, std::vector<bool>* marks, std::string* error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return Fail(error, "cannot read loss pattern " + path);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    struct stat info;
+    FILE* in = stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) ? std::fopen(path.c_str(), "rb") : nullptr;
+    if (!in) return Fail(error, "cannot read loss pattern " + path + " (not a readable file)");
+    std::string text;
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) text.append(buffer, got);
+    const bool read = !std::ferror(in);
+    std::fclose(in);
+    if (!read) return Fail(error, "cannot read loss pattern " + path);
     int line = 1;
     int column = 0;
     for (char c : text) {
@@ -48,29 +54,27 @@ bool CheckBurstyLoss(double percent, double burst, std::string* error) {
     return Fail(error, text);
 }
 
-bool MakeLossPattern(const LossSettings& s, size_t packets, std::vector<bool>* lost, std::string* error) {
-    lost->assign(packets, false);
-    if (!s.pattern_file.empty()) {
-        std::vector<bool> marks;
-        if (!ReadPatternFile(s.pattern_file, &marks, error)) return false;
-        // A pattern shorter than the stream repeats.
-        for (size_t k = 0; k < packets; ++k) (*lost)[k] = marks[k % marks.size()];
-        return true;
-    }
-    std::mt19937 rng(s.seed);
-    const double p = s.percent / 100.0;
-    if (s.burst <= 0.0) {
-        for (size_t k = 0; k < packets; ++k) (*lost)[k] = Uniform(&rng) < p;
-        return true;
-    }
-    if (!CheckBurstyLoss(s.percent, s.burst, error)) return false;
-    // Two states: every packet of the bad state is lost, none of the good.
-    const double enter = p / (s.burst * (1.0 - p));
-    const double leave = 1.0 / s.burst;
-    bool bad = Uniform(&rng) < p;  // start in the long-run share
-    for (size_t k = 0; k < packets; ++k) {
-        (*lost)[k] = bad;
-        bad = Uniform(&rng) < (bad ? 1.0 - leave : enter);
-    }
+bool StartLoss(const LossSettings& s, LossModel* m, std::string* error) {
+    m->settings = s;
+    m->packet = 0;
+    m->pattern.clear();
+    if (!s.pattern_file.empty()) return ReadPatternFile(s.pattern_file, &m->pattern, error);
+    if (s.burst > 0.0 && !CheckBurstyLoss(s.percent, s.burst, error)) return false;
+    m->rng.seed(s.seed);
+    // The bursty model starts in its long-run share.
+    if (s.burst > 0.0) m->bad = Uniform(&m->rng) < s.percent / 100.0;
     return true;
+}
+
+bool NextLost(LossModel* m) {
+    const uint64_t k = m->packet++;
+    const LossSettings& s = m->settings;
+    if (!m->pattern.empty()) return m->pattern[k % m->pattern.size()];
+    const double p = s.percent / 100.0;
+    if (p <= 0.0) return false;
+    if (s.burst <= 0.0) return Uniform(&m->rng) < p;
+    // Two states: every packet of the bad state is lost, none of the good.
+    const bool lost = m->bad;
+    m->bad = Uniform(&m->rng) < (m->bad ? 1.0 - 1.0 / s.burst : p / (s.burst * (1.0 - p)));
+    return lost;
 }

@@ -1,6 +1,8 @@
-// Simulated packet loss: random, bursty (Gilbert-Elliott) or from a pattern file.
+// Simulated packet loss: random, bursty (Gilbert-Elliott) or from a pattern
+// file, decided packet by packet.
 #pragma once
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -11,9 +13,16 @@ struct LossSettings {
     std::string pattern_file;  // one character per packet; overrides the above
 };
 
-inline bool LossRequested(const LossSettings& s) { return s.percent > 0.0 || !s.pattern_file.empty(); }
+struct LossModel {
+    LossSettings settings;
+    std::vector<bool> pattern;  // repeats when shorter than the stream
+    std::mt19937 rng;
+    bool bad = false;  // the bursty model's state
+    uint64_t packet = 0;
+};
 
-// `lost[k]` tells whether packet k is lost in transit.
-bool MakeLossPattern(const LossSettings& settings, size_t packets, std::vector<bool>* lost, std::string* error);
+bool StartLoss(const LossSettings& settings, LossModel* model, std::string* error);
+// Whether the next packet is lost in transit.
+bool NextLost(LossModel* model);
 // Checks that a bursty loss of this share and burst length can exist.
 bool CheckBurstyLoss(double percent, double burst, std::string* error);

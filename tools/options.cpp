@@ -1,6 +1,8 @@
 #include "options.h"
 
+#include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -12,9 +14,11 @@ namespace {
 constexpr unsigned kLossCommands = kDecode | kRoundtrip;
 constexpr unsigned kEncodeCommands = kEncode | kRoundtrip;
 constexpr unsigned kOutputCommands = kDecode | kRoundtrip;
+constexpr unsigned kRunCommands = kEncode | kDecode | kRoundtrip;
+constexpr unsigned kAll = ~0u;
 
 const CommandSpec kCommands[] = {
-    {"encode", kEncode, "IN OUT.drk", 2, "code an audio file into a .drk packet file"},
+    {"encode", kEncode, "IN OUT.drk", 2, "code audio into a .drk packet file"},
     {"decode", kDecode, "IN.drk OUT", 2, "decode a .drk packet file to audio, optionally through packet loss"},
     {"roundtrip", kRoundtrip, "IN OUT", 2, "encode, lose packets, decode, and measure against the input"},
     {"info", kInfo, "FILE.drk", 1, "describe a .drk packet file"},
@@ -23,77 +27,136 @@ const CommandSpec kCommands[] = {
 
 struct OptionSpec {
     const char* name;
-    const char* value;  // nullptr for a flag
+    const char* short_name;  // nullptr when there is none
+    const char* value;       // nullptr for a flag
     unsigned commands;
     const char* help;
 };
 
 const OptionSpec kOptions[] = {
-    {"--bitrate", "B", kEncodeCommands, "bit rate per channel, 48000 to 64000 bit/s (or 48k ... 64k); default 64000"},
-    {"--redundancy", "R", kEncodeCommands, "redundant copies of older frames per packet, 0 to 4; default 2"},
-    {"--mono", nullptr, kEncodeCommands, "code one channel; several input channels are averaged"},
-    {"--stereo", nullptr, kEncodeCommands, "code two channels; a mono input is copied to both"},
-    {"--loss", "P", kLossCommands | kDemo, "lose P percent of the packets at random"},
-    {"--burst", "N", kLossCommands, "lose packets in bursts of mean length N (Gilbert-Elliott); needs --loss"},
-    {"--seed", "S", kLossCommands | kDemo, "seed of the random loss; default 1"},
-    {"--loss-pattern", "FILE", kLossCommands, "one character per packet: '.' or '0' received, 'x' or '1' lost"},
-    {"--original-rate", nullptr, kOutputCommands, "write the output at the input's sample rate, not 48 kHz"},
-    {"--report", "FILE.json", kEncode | kOutputCommands, "also write the report as JSON"},
-    {"--out", "DIR", kDemo, "folder for the demo's files; default dremko-demo"},
-    {"--input", "FILE", kDemo, "use this audio file instead of the built-in signal"},
-    {"--help", nullptr, ~0u, "show this help"},
+    {"--bitrate", nullptr, "B", kEncodeCommands, "bit rate per channel, 48000 to 64000 bit/s (or 48k ... 64k); default 64000"},
+    {"--redundancy", nullptr, "R", kEncodeCommands, "redundant copies of older frames per packet, 0 to 4; default 2"},
+    {"--mono", nullptr, nullptr, kEncodeCommands, "code one channel; several input channels are averaged"},
+    {"--stereo", nullptr, nullptr, kEncodeCommands, "code two channels; a mono input is copied to both"},
+    {"--downmix", nullptr, nullptr, kEncodeCommands,
+     "mix more than two channels to stereo (channels 3 on shared by both sides), or to mono with --mono"},
+    {"--channels", nullptr, "A[,B]", kEncodeCommands, "code only these input channels, counted from 1"},
+    {"--raw-rate", nullptr, "HZ", kEncodeCommands, "the input is headerless PCM at this rate; default 48000"},
+    {"--raw-channels", nullptr, "N", kEncodeCommands, "the input is headerless PCM of N channels; default 2"},
+    {"--raw-format", nullptr, "F", kEncodeCommands, "the input is headerless little-endian s16, s24 or f32; default s16"},
+    {"--loss", nullptr, "P", kLossCommands | kDemo, "lose P percent of the packets at random"},
+    {"--burst", nullptr, "N", kLossCommands, "lose packets in bursts of mean length N (Gilbert-Elliott); needs --loss"},
+    {"--seed", nullptr, "S", kLossCommands | kDemo, "seed of the random loss; default 1"},
+    {"--loss-pattern", nullptr, "FILE", kLossCommands, "one character per packet: '.' or '0' received, 'x' or '1' lost"},
+    {"--original-rate", nullptr, nullptr, kOutputCommands, "write the output at the input's sample rate, not 48 kHz"},
+    {"--type", "-t", "T", kOutputCommands,
+     "output audio type: wav, flac, ogg, aiff or raw (16-bit little-endian unless --bits); default from the name, wav for -"},
+    {"--bits", nullptr, "B", kOutputCommands, "output samples: 16, 24 or float; default 16"},
+    {"--report", nullptr, "FILE.json", kRunCommands, "also write the report as JSON"},
+    {"--out", nullptr, "DIR", kDemo, "folder for the demo's files; default dremko-demo"},
+    {"--input", nullptr, "FILE", kDemo, "use this audio file (mono or stereo) instead of the built-in signal"},
+    {"--quiet", "-q", nullptr, kRunCommands | kDemo, "no progress bar and no summary"},
+    {"--verbose", "-v", nullptr, kRunCommands | kInfo, "one line per packet: size, speech flag, level (and loss)"},
+    {"--help", "-h", nullptr, kAll, "show this help"},
+    {"--version", "-V", nullptr, kAll, "show the version"},
 };
 
-bool ParseInteger(const std::string& text, long long* value) {
-    if (text.empty()) return false;
+// Digits only: no sign, no spaces, no suffix; false beyond `high`.
+bool ParseWhole(const std::string& text, unsigned long long high, unsigned long long* value) {
+    if (text.empty() || text.size() > 20) return false;
+    unsigned long long v = 0;
+    for (char c : text) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+        const unsigned digit = static_cast<unsigned>(c - '0');
+        if (digit > high || v > (high - digit) / 10) return false;
+        v = v * 10 + digit;
+    }
+    *value = v;
+    return true;
+}
+
+// A finite decimal number in [low, high], nothing before or after it.
+bool ParseReal(const std::string& text, double low, double high, double* value) {
+    if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text[0])) || text[0] == '.')) return false;
     char* end = nullptr;
     errno = 0;
-    *value = std::strtoll(text.c_str(), &end, 10);
-    return errno == 0 && *end == '\0';
+    const double v = std::strtod(text.c_str(), &end);
+    if (*end != '\0' || errno == ERANGE || !std::isfinite(v) || v < low || v > high) return false;
+    *value = v;
+    return true;
 }
 
-bool ParseNumber(const std::string& text, double* value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    *value = std::strtod(text.c_str(), &end);
-    return *end == '\0';
-}
-
-bool ParseBitRate(std::string text, int* bit_rate, std::string* error) {
-    long long multiplier = 1;
-    if (!text.empty() && (text.back() == 'k' || text.back() == 'K')) {
-        text.pop_back();
+bool ParseBitRate(const std::string& text, int* bit_rate, std::string* error) {
+    std::string digits = text;
+    unsigned long long multiplier = 1;
+    if (!digits.empty() && (digits.back() == 'k' || digits.back() == 'K')) {
+        digits.pop_back();
         multiplier = 1000;
     }
-    long long value = 0;
-    if (!ParseInteger(text, &value) || value * multiplier < kMinBitRate || value * multiplier > kMaxBitRate)
-        return Fail(error, "unsupported bit rate " + text + (multiplier > 1 ? "k" : "") +
-                               " (use 48000 to 64000 bit/s per channel)");
+    unsigned long long value = 0;
+    if (!ParseWhole(digits, kMaxBitRate / multiplier, &value) || value * multiplier < kMinBitRate)
+        return Fail(error, "unsupported bit rate " + text + " (use 48000 to 64000 bit/s per channel, or 48k to 64k)");
     *bit_rate = static_cast<int>(value * multiplier);
     return true;
 }
 
-bool ApplyValue(const std::string& name, std::string value, Options* o, std::string* error) {
-    long long n = 0;
+bool ParseChannels(const std::string& text, ChannelChoice* choice, std::string* error) {
+    const size_t comma = text.find(',');
+    unsigned long long first = 0;
+    unsigned long long second = 0;
+    const bool valid = ParseWhole(text.substr(0, comma), 1024, &first) && first > 0 &&
+                       (comma == std::string::npos || (ParseWhole(text.substr(comma + 1), 1024, &second) && second > 0));
+    if (!valid) return Fail(error, "--channels takes one or two channel numbers from 1, such as 1,2; not " + text);
+    choice->picks[0] = static_cast<int>(first);
+    choice->picks[1] = static_cast<int>(second);
+    return true;
+}
+
+bool ApplyValue(const std::string& name, const std::string& value, Options* o, std::string* error) {
+    unsigned long long n = 0;
     double x = 0.0;
     if (name == "--bitrate") return ParseBitRate(value, &o->bit_rate, error);
+    if (name == "--channels") return ParseChannels(value, &o->channels, error);
     if (name == "--redundancy") {
-        if (!ParseInteger(value, &n) || n < 0 || n > kMaxCopies)
-            return Fail(error, "--redundancy must be 0 to 4, not " + value);
+        if (!ParseWhole(value, kMaxCopies, &n)) return Fail(error, "--redundancy must be 0 to 4, not " + value);
         o->copies = static_cast<int>(n);
     } else if (name == "--loss") {
-        if (!value.empty() && value.back() == '%') value.pop_back();
-        if (!ParseNumber(value, &x) || x < 0.0 || x > 100.0)
+        const std::string number = !value.empty() && value.back() == '%' ? value.substr(0, value.size() - 1) : value;
+        if (!ParseReal(number, 0.0, 100.0, &x))
             return Fail(error, "--loss must be a percentage from 0 to 100, not " + value);
         o->loss.percent = x;
     } else if (name == "--burst") {
-        if (!ParseNumber(value, &x) || x < 1.0)
-            return Fail(error, "--burst must be a mean burst length of 1 or more, not " + value);
+        if (!ParseReal(value, 1.0, 1e6, &x))
+            return Fail(error, "--burst must be a mean burst length from 1 to 1000000, not " + value);
         o->loss.burst = x;
     } else if (name == "--seed") {
-        if (!ParseInteger(value, &n) || n < 0 || n > 0xffffffffLL)
+        if (!ParseWhole(value, 0xffffffffULL, &n))
             return Fail(error, "--seed must be a whole number from 0 to 4294967295, not " + value);
         o->loss.seed = static_cast<uint32_t>(n);
+    } else if (name == "--raw-rate") {
+        if (!ParseWhole(value, 768000, &n) || n < 1000)
+            return Fail(error, "--raw-rate must be a sample rate from 1000 to 768000 Hz, not " + value);
+        o->raw.rate = static_cast<int>(n);
+        o->raw.used = true;
+    } else if (name == "--raw-channels") {
+        if (!ParseWhole(value, 64, &n) || n < 1) return Fail(error, "--raw-channels must be 1 to 64, not " + value);
+        o->raw.channels = static_cast<int>(n);
+        o->raw.used = true;
+    } else if (name == "--raw-format") {
+        if (value == "s16") o->raw.format = SampleFormat::kS16;
+        else if (value == "s24") o->raw.format = SampleFormat::kS24;
+        else if (value == "f32") o->raw.format = SampleFormat::kF32;
+        else return Fail(error, "--raw-format must be s16, s24 or f32, not " + value);
+        o->raw.used = true;
+    } else if (name == "--bits") {
+        if (value == "16") o->bits = SampleFormat::kS16;
+        else if (value == "24") o->bits = SampleFormat::kS24;
+        else if (value == "float") o->bits = SampleFormat::kF32;
+        else return Fail(error, "--bits must be 16, 24 or float, not " + value);
+    } else if (name == "--type") {
+        if (value != "wav" && value != "flac" && value != "ogg" && value != "aiff" && value != "raw")
+            return Fail(error, "--type must be wav, flac, ogg, aiff or raw, not " + value);
+        o->type = value;
     } else if (name == "--loss-pattern") {
         o->loss.pattern_file = value;
     } else if (name == "--report") {
@@ -107,14 +170,20 @@ bool ApplyValue(const std::string& name, std::string value, Options* o, std::str
 }
 
 void ApplyFlag(const std::string& name, Options* o) {
-    if (name == "--mono") o->channels = 1;
-    if (name == "--stereo") o->channels = 2;
+    if (name == "--mono") o->channels.count = 1;
+    if (name == "--stereo") o->channels.count = 2;
+    if (name == "--downmix") o->channels.downmix = true;
     if (name == "--original-rate") o->original_rate = true;
+    if (name == "--quiet") o->quiet = true;
+    if (name == "--verbose") o->verbose = true;
     if (name == "--help") o->help = true;
+    if (name == "--version") o->version = true;
 }
 
 bool CheckCombination(const CommandSpec& command, const Options& o, bool mono, bool stereo, std::string* error) {
     if (mono && stereo) return Fail(error, "--mono and --stereo exclude each other");
+    if (o.channels.downmix && o.channels.picks[0]) return Fail(error, "--downmix and --channels exclude each other");
+    if (o.quiet && o.verbose) return Fail(error, "--quiet and --verbose exclude each other");
     if (!o.loss.pattern_file.empty() && (o.loss.percent > 0.0 || o.loss.burst > 0.0))
         return Fail(error, "--loss-pattern excludes --loss and --burst");
     if (o.loss.burst > 0.0 && o.loss.percent <= 0.0) return Fail(error, "--burst needs --loss");
@@ -122,7 +191,13 @@ bool CheckCombination(const CommandSpec& command, const Options& o, bool mono, b
     if (static_cast<int>(o.files.size()) == command.file_count) return true;
     return Fail(error, std::string(command.name) + " takes " +
                            (command.file_count ? std::string(command.arguments) : std::string("no file names")) +
-                           " (see dremko " + command.name + " --help)");
+                           ", not " + std::to_string(o.files.size()) + " (see dremko " + command.name + " --help)");
+}
+
+const OptionSpec* FindOption(const std::string& arg) {
+    for (const OptionSpec& s : kOptions)
+        if (arg == s.name || (s.short_name && arg == s.short_name)) return &s;
+    return nullptr;
 }
 
 }  // namespace
@@ -136,50 +211,59 @@ const CommandSpec* FindCommand(const std::string& name) {
 bool ParseOptions(const CommandSpec& command, int argc, char** argv, int first, Options* o, std::string* error) {
     bool mono = false;
     bool stereo = false;
+    bool files_only = false;
     for (int i = first; i < argc; ++i) {
         std::string arg = argv[i];
-        if (arg.size() < 2 || arg.compare(0, 2, "--") != 0 || arg == "-") {
+        if (files_only || arg.size() < 2 || arg[0] != '-') {
             o->files.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            files_only = true;
             continue;
         }
         std::string value;
         bool has_value = false;
         const size_t equals = arg.find('=');
-        if (equals != std::string::npos) {
+        if (arg.compare(0, 2, "--") == 0 && equals != std::string::npos) {
             value = arg.substr(equals + 1);
             arg.resize(equals);
             has_value = true;
         }
-        const OptionSpec* spec = nullptr;
-        for (const OptionSpec& s : kOptions)
-            if (arg == s.name && (s.commands & command.bit)) spec = &s;
-        if (!spec)
-            return Fail(error,
-                        "unknown option " + arg + " for " + command.name + " (see dremko " + command.name + " --help)");
+        const OptionSpec* spec = FindOption(arg);
+        if (!spec || !(spec->commands & command.bit))
+            return Fail(error, (spec ? "option " + arg + " is not for " + std::string(command.name)
+                                     : "unknown option " + arg + " for " + command.name) +
+                                   " (see dremko " + command.name + " --help)");
+        const std::string name = spec->name;
         if (!spec->value) {
-            if (has_value) return Fail(error, arg + " takes no value");
-            mono |= arg == "--mono";
-            stereo |= arg == "--stereo";
-            ApplyFlag(arg, o);
+            if (has_value) return Fail(error, name + " takes no value");
+            mono |= name == "--mono";
+            stereo |= name == "--stereo";
+            ApplyFlag(name, o);
             continue;
         }
         if (!has_value) {
-            if (i + 1 >= argc) return Fail(error, arg + " needs a value " + spec->value);
+            if (i + 1 >= argc) return Fail(error, name + " needs a value " + spec->value);
             value = argv[++i];
         }
-        if (!ApplyValue(arg, value, o, error)) return false;
+        if (!ApplyValue(name, value, o, error)) return false;
     }
-    return o->help || CheckCombination(command, *o, mono, stereo, error);
+    return o->help || o->version || CheckCombination(command, *o, mono, stereo, error);
 }
 
 void PrintCommandHelp(const CommandSpec& command, FILE* out) {
-    std::fprintf(out, "usage: dremko %s %s%s[options]\n\n%s.\n\noptions:\n", command.name, command.arguments,
+    std::fprintf(out, "usage: dremko %s %s%s[options]\n\n%s.\n", command.name, command.arguments,
                  command.file_count ? " " : "", command.summary);
+    if (command.bit & kRunCommands) std::fprintf(out, "A file name of - means the standard input or output.\n");
+    std::fprintf(out, "\noptions:\n");
     for (const OptionSpec& s : kOptions) {
         if (!(s.commands & command.bit)) continue;
-        const std::string left = std::string(s.name) + (s.value ? std::string(" ") + s.value : "");
-        std::fprintf(out, "  %-22s %s\n", left.c_str(), s.help);
+        const std::string left = (s.short_name ? std::string(s.short_name) + ", " : std::string("    ")) + s.name +
+                                 (s.value ? std::string(" ") + s.value : "");
+        std::fprintf(out, "  %-26s %s\n", left.c_str(), s.help);
     }
+    std::fprintf(out, "\nexit status: 0 success, 1 the run failed, 2 wrong usage.\n");
 }
 
 void PrintToolHelp(FILE* out) {
@@ -187,5 +271,7 @@ void PrintToolHelp(FILE* out) {
                  "usage: dremko COMMAND [arguments] [options]\n\nDremkoCodec, full-band speech and audio "
                  "coding at 48 to 64 kbit/s per channel.\n\ncommands:\n");
     for (const CommandSpec& c : kCommands) std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
-    std::fprintf(out, "\n'dremko COMMAND --help' tells more; 'dremko --version' gives the version.\n");
+    std::fprintf(out,
+                 "\n'dremko COMMAND --help' tells more; 'dremko --version' gives the version;\n'man dremko' has "
+                 "the whole story.\n");
 }

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "audio.h"
+#include "audio_input.h"
 #include "loss.h"
 
 enum CommandBit : unsigned { kEncode = 1, kDecode = 2, kRoundtrip = 4, kInfo = 8, kDemo = 16 };
@@ -20,13 +22,19 @@ struct Options {
     std::vector<std::string> files;
     int bit_rate = 64000;  // per channel
     int copies = 2;
-    int channels = 0;  // 0: as the input; 1: --mono; 2: --stereo
+    ChannelChoice channels;
+    RawLayout raw;
     LossSettings loss;
     std::string report_path;
     bool original_rate = false;
+    std::string type;  // output audio type; empty: from the file name
+    SampleFormat bits = SampleFormat::kS16;
+    bool quiet = false;
+    bool verbose = false;
     std::string out_dir = "dremko-demo";
     std::string demo_input;
     bool help = false;
+    bool version = false;
 };
 
 const CommandSpec* FindCommand(const std::string& name);

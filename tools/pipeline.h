@@ -1,24 +1,24 @@
-// The steps that the commands and the demo share: bringing an input to the
-// codec's format, decoding through loss, and writing results.
+// The runs. Audio in, packets out (encode), packets in, audio out (decode),
+// or both at once with the decoded audio measured against the input
+// (roundtrip). Everything streams frame by frame, so memory stays the same
+// however long the input.
 #pragma once
 #include <string>
-#include <vector>
 
-#include "codec.h"
-#include "loss.h"
+#include "options.h"
 #include "report.h"
-#include "stream.h"
 
-// Reads an audio file and brings it to 48 kHz 16-bit with `channels`
-// channels (0 keeps a mono or stereo input as it is). Sets the stream's
-// channel count and original rate and length.
-bool LoadInput(const std::string& path, int channels, std::vector<int16_t>* pcm, Stream* stream, std::string* error);
-// Describes 48 kHz 16-bit audio as the original of a stream.
-void SetSource(const std::vector<int16_t>& pcm, int channels, Stream* stream);
-// Decodes the stream through the loss and writes the audio to `output` (at
-// 48 kHz, or at the original's rate and length); `report` describes the run
-// of `command` from `input`, and `decoded` keeps the samples.
-bool DecodeToFile(const std::string& command, const std::string& input, const Stream& stream, const LossSettings& loss,
-                  const std::string& output, bool original_rate, Decoded* decoded, Report* report, std::string* error);
-// Writes the report as JSON when a path is given.
-bool SaveReport(const Report& report, const std::string& path, std::string* error);
+struct RunFiles {
+    std::string input;    // audio (encode, roundtrip) or packets (decode, info); `-` is the standard input
+    std::string packets;  // packets written, or empty
+    std::string audio;    // audio written, or empty
+};
+
+// Encodes the input audio; writes the packets and, when `files.audio` is
+// given, decodes them through the loss and measures the result.
+bool RunFromAudio(const Options& options, const std::string& command, const std::string& channel_hint,
+                  const RunFiles& files, Report* report, std::string* error);
+// Decodes a packet file through the loss into audio.
+bool RunFromPackets(const Options& options, const RunFiles& files, Report* report, std::string* error);
+// Reads a packet file, with one line per packet on `out` for --verbose.
+bool DescribePackets(const Options& options, const std::string& input, FILE* out, Report* report, std::string* error);

@@ -2,36 +2,60 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
-
-#include "stream.h"
+#include <string>
 
 namespace {
-constexpr uint64_t kLongInputFrames = 30 * kFramesPerSecond;  // 30 s of audio
-constexpr int kBarWidth = 40;
+
+constexpr double kFirstDrawS = 0.5;  // quick runs show no bar
+constexpr double kRedrawS = 0.25;
+constexpr int kBarWidth = 30;
+
+double Now() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+std::string Clock(double seconds) {
+    const long s = static_cast<long>(seconds);
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+    return text;
+}
+
 }  // namespace
 
-Progress StartProgress(const char* label, uint64_t total_frames) {
+Progress StartProgress(const char* label, double total_seconds, bool quiet) {
     Progress p;
     p.label = label;
-    p.total = total_frames;
-    p.active = total_frames >= kLongInputFrames && isatty(STDERR_FILENO);
+    p.total_s = total_seconds;
+    p.started = Now();
+    p.enabled = !quiet && isatty(STDERR_FILENO);
     return p;
 }
 
-void AdvanceProgress(Progress* p, uint64_t done) {
-    if (!p->active) return;
-    const int percent = static_cast<int>(100 * done / p->total);
-    if (percent == p->shown_percent) return;
-    p->shown_percent = percent;
-    const int filled = percent * kBarWidth / 100;
-    std::fprintf(stderr, "\r%-9s [%.*s%*s] %3d%%", p->label, filled, "########################################",
-                 kBarWidth - filled, "", percent);
+void ShowProgress(Progress* p, double done) {
+    if (!p->enabled) return;
+    const double now = Now();
+    if (now - p->started < kFirstDrawS || now - p->drawn < kRedrawS) return;
+    p->drawn = now;
+    p->shown = true;
+    const double speed = done / (now - p->started);
+    if (p->total_s > 0.0) {
+        const double share = done < p->total_s ? done / p->total_s : 1.0;
+        const int filled = static_cast<int>(share * kBarWidth);
+        std::fprintf(stderr, "\r%-9s [%.*s%*s] %3d%%  %s of %s  %.1fx real time ", p->label, filled,
+                     "##############################", kBarWidth - filled, "", static_cast<int>(100 * share),
+                     Clock(done).c_str(), Clock(p->total_s).c_str(), speed);
+    } else {
+        std::fprintf(stderr, "\r%-9s %s  %.1fx real time ", p->label, Clock(done).c_str(), speed);
+    }
     std::fflush(stderr);
 }
 
-void FinishProgress(Progress* p) {
-    if (!p->active) return;
-    std::fprintf(stderr, "\r%*s\r", kBarWidth + 20, "");
+void EndProgress(Progress* p) {
+    if (!p->shown) return;
+    std::fprintf(stderr, "\r%*s\r", kBarWidth + 60, "");
     std::fflush(stderr);
+    p->shown = false;
 }

@@ -20,12 +20,11 @@ constexpr double kSpectrumFloor = 1e-9;  // -90 dB of full scale: keeps the log 
 // bins of noise-like sound scatter by several dB even between identical spectra.
 constexpr int kBinsPerGroup = 4;
 constexpr int kBandEdgesHz[] = {0, 2000, 4000, 8000, 12000, 16000, 20000};
-
-std::vector<double> Channel(const std::vector<int16_t>& pcm, int channels, int c) {
-    std::vector<double> out(pcm.size() / channels);
-    for (size_t i = 0; i < out.size(); ++i) out[i] = pcm[i * channels + c];
-    return out;
-}
+constexpr size_t kBands = std::size(kBandEdgesHz) - 1;
+// A band of a block is compared only when the input has sound there: a mean
+// power per bin of -80 dB of full scale or more. Below, the distance would
+// measure the codec's noise against nothing.
+constexpr double kBandFloor = 1e-8;
 
 void Fft(std::vector<std::complex<double>>* data) {
     std::vector<std::complex<double>>& a = *data;
@@ -72,74 +71,98 @@ double Rms(const double* x, size_t n) {
     return std::sqrt(sum / static_cast<double>(n));
 }
 
-void AddSegmentalSnr(const std::vector<double>& ref, const std::vector<double>& dec, double* sum, int* count) {
-    for (size_t at = 0; at + kFrameSamples <= ref.size(); at += kFrameSamples) {
-        if (Rms(&ref[at], kFrameSamples) < kSilenceRms) continue;
-        double signal = 0.0;
-        double noise = 0.0;
-        for (size_t i = at; i < at + kFrameSamples; ++i) {
-            signal += ref[i] * ref[i];
-            noise += (ref[i] - dec[i]) * (ref[i] - dec[i]);
-        }
-        const double snr = 10.0 * std::log10(signal / std::max(noise, 1e-9));
-        *sum += std::clamp(snr, kMinSegmentSnr, kMaxSegmentSnr);
-        ++*count;
+// The segment of one channel that starts at `at`.
+void AddSegment(QualityMeter* m, const double* ref, const double* dec) {
+    if (Rms(ref, kFrameSamples) < kSilenceRms) return;
+    double signal = 0.0;
+    double noise = 0.0;
+    for (int i = 0; i < kFrameSamples; ++i) {
+        signal += ref[i] * ref[i];
+        noise += (ref[i] - dec[i]) * (ref[i] - dec[i]);
     }
+    const double snr = 10.0 * std::log10(signal / std::max(noise, 1e-9));
+    m->segment_sum += std::clamp(snr, kMinSegmentSnr, kMaxSegmentSnr);
+    ++m->segments;
 }
 
-void AddBandDistances(const std::vector<double>& ref, const std::vector<double>& dec, std::vector<double>* sums,
-                      int* count) {
+void AddBlock(QualityMeter* m, const double* ref, const double* dec) {
+    if (Rms(ref, kFftSize) < kSilenceRms) return;
     const double hz_per_bin = static_cast<double>(kSampleRate) / kFftSize;
-    for (size_t at = 0; at + kFftSize <= ref.size(); at += kFftSize / 2) {
-        if (Rms(&ref[at], kFftSize) < kSilenceRms) continue;
-        const std::vector<double> pr = PowerSpectrum(&ref[at]);
-        const std::vector<double> pd = PowerSpectrum(&dec[at]);
-        for (size_t b = 0; b + 1 < std::size(kBandEdgesHz); ++b) {
-            const int first = static_cast<int>(std::ceil(kBandEdgesHz[b] / hz_per_bin));
-            const int last = static_cast<int>(std::ceil(kBandEdgesHz[b + 1] / hz_per_bin));
-            double squares = 0.0;
-            int groups = 0;
-            for (int k = first; k + kBinsPerGroup <= last; k += kBinsPerGroup, ++groups) {
-                double r = kSpectrumFloor;
-                double d = kSpectrumFloor;
-                for (int g = k; g < k + kBinsPerGroup; ++g) {
-                    r += pr[g];
-                    d += pd[g];
-                }
-                squares += std::pow(10.0 * std::log10(r / d), 2);
+    const std::vector<double> pr = PowerSpectrum(ref);
+    const std::vector<double> pd = PowerSpectrum(dec);
+    for (size_t b = 0; b < kBands; ++b) {
+        const int first = static_cast<int>(std::ceil(kBandEdgesHz[b] / hz_per_bin));
+        const int last = static_cast<int>(std::ceil(kBandEdgesHz[b + 1] / hz_per_bin));
+        double power = 0.0;
+        for (int k = first; k < last; ++k) power += pr[k];
+        if (power < kBandFloor * (last - first)) continue;
+        double squares = 0.0;
+        int groups = 0;
+        for (int k = first; k + kBinsPerGroup <= last; k += kBinsPerGroup, ++groups) {
+            double r = kSpectrumFloor;
+            double d = kSpectrumFloor;
+            for (int g = k; g < k + kBinsPerGroup; ++g) {
+                r += pr[g];
+                d += pd[g];
             }
-            (*sums)[b] += std::sqrt(squares / groups);
+            squares += std::pow(10.0 * std::log10(r / d), 2);
         }
-        ++*count;
+        m->band_sums[b] += std::sqrt(squares / groups);
+        ++m->band_blocks[b];
     }
 }
 
 }  // namespace
 
-Quality MeasureQuality(const std::vector<int16_t>& reference, const std::vector<int16_t>& decoded, int channels) {
-    Quality q;
-    double signal = 0.0;
-    double noise = 0.0;
-    for (size_t i = 0; i < reference.size(); ++i) {
-        const double r = reference[i];
-        signal += r * r;
-        noise += (r - decoded[i]) * (r - decoded[i]);
-    }
-    // The floor keeps silence against silence at 0 dB instead of undefined.
-    q.snr_db = 10.0 * std::log10((signal + 1.0) / (noise + 1.0));
+void StartQuality(int channels, QualityMeter* m) {
+    *m = QualityMeter{};
+    m->channels = channels;
+    m->reference.resize(channels);
+    m->decoded.resize(channels);
+    m->band_sums.assign(kBands, 0.0);
+    m->band_blocks.assign(kBands, 0);
+}
 
-    double segment_sum = 0.0;
-    int segments = 0;
-    std::vector<double> band_sums(std::size(kBandEdgesHz) - 1, 0.0);
-    int blocks = 0;
-    for (int c = 0; c < channels; ++c) {
-        const std::vector<double> ref = Channel(reference, channels, c);
-        const std::vector<double> dec = Channel(decoded, channels, c);
-        AddSegmentalSnr(ref, dec, &segment_sum, &segments);
-        AddBandDistances(ref, dec, &band_sums, &blocks);
+void MeasureBlock(QualityMeter* m, const float* reference, const float* decoded, size_t frames) {
+    const int channels = m->channels;
+    for (size_t i = 0; i < frames * channels; ++i) {
+        const double r = reference[i] * 32768.0;
+        const double d = decoded[i] * 32768.0;
+        m->signal += r * r;
+        m->noise += (r - d) * (r - d);
+        m->reference[i % channels].push_back(r);
+        m->decoded[i % channels].push_back(d);
     }
-    q.segmental_snr_db = segments ? segment_sum / segments : 0.0;
-    for (size_t b = 0; b < band_sums.size(); ++b)
-        q.bands.push_back({kBandEdgesHz[b], kBandEdgesHz[b + 1], blocks ? band_sums[b] / blocks : 0.0});
+    // Each channel's samples from `held_from` on are kept until the
+    // segments (one frame long) and the half-overlapping blocks use them.
+    const size_t held = m->reference[0].size();
+    size_t used = 0;
+    while (m->next_segment + kFrameSamples <= m->held_from + held) {
+        for (int c = 0; c < channels; ++c)
+            AddSegment(m, &m->reference[c][m->next_segment - m->held_from], &m->decoded[c][m->next_segment - m->held_from]);
+        m->next_segment += kFrameSamples;
+    }
+    while (m->next_block + kFftSize <= m->held_from + held) {
+        for (int c = 0; c < channels; ++c)
+            AddBlock(m, &m->reference[c][m->next_block - m->held_from], &m->decoded[c][m->next_block - m->held_from]);
+        m->next_block += kFftSize / 2;
+    }
+    used = std::min(m->next_segment, m->next_block) - m->held_from;
+    if (used < held / 2) return;  // drop the used samples now and then, not every time
+    for (int c = 0; c < channels; ++c) {
+        m->reference[c].erase(m->reference[c].begin(), m->reference[c].begin() + used);
+        m->decoded[c].erase(m->decoded[c].begin(), m->decoded[c].begin() + used);
+    }
+    m->held_from += used;
+}
+
+Quality FinishQuality(const QualityMeter& m) {
+    Quality q;
+    // The floor keeps silence against silence at 0 dB instead of undefined.
+    q.snr_db = 10.0 * std::log10((m.signal + 1.0) / (m.noise + 1.0));
+    q.segmental_snr_db = m.segments ? m.segment_sum / m.segments : 0.0;
+    for (size_t b = 0; b < kBands; ++b)
+        q.bands.push_back({kBandEdgesHz[b], kBandEdgesHz[b + 1], m.band_blocks[b] ? m.band_sums[b] / m.band_blocks[b] : 0.0,
+                           m.band_blocks[b]});
     return q;
 }

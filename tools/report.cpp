@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "output_file.h"
+
 namespace {
 
 std::string Format(const char* format, double value) {
@@ -33,7 +35,14 @@ std::string BandName(const BandDistance& b) {
 
 }  // namespace
 
-Report DescribeStream(const std::string& command, const Stream& s) {
+void CountPacket(const Packet& p, PacketStats* s) {
+    ++s->packets;
+    s->speech += p.speech;
+    s->level_min = std::min<int>(s->level_min, p.level);
+    s->level_max = std::max<int>(s->level_max, p.level);
+}
+
+Report DescribeStream(const std::string& command, const StreamInfo& s, const PacketStats& stats) {
     Report r;
     r.command = command;
     r.channels = s.channels;
@@ -43,57 +52,51 @@ Report DescribeStream(const std::string& command, const Stream& s) {
     r.total_kbps = r.packet_bytes * 8.0 * kFramesPerSecond / 1000.0;
     r.source_rate = s.source_rate;
     r.duration_s = static_cast<double>(s.source_frames) / s.source_rate;
-    r.packets = static_cast<int>(s.packets.size());
-    int speech = 0;
-    r.level_min = 254;
-    for (const Packet& p : s.packets) {
-        speech += p.speech;
-        r.level_min = std::min<int>(r.level_min, p.level);
-        r.level_max = std::max<int>(r.level_max, p.level);
-    }
-    r.speech_share = r.packets ? static_cast<double>(speech) / r.packets : 0.0;
+    r.stats = stats;
     return r;
 }
 
-void AddDecoding(const std::vector<bool>& lost, const Decoded& decoded, Report* r) {
+void AddDecoding(const FrameDecoder& d, Report* r) {
     r->decoded = true;
-    r->packets_lost = static_cast<int>(std::count(lost.begin(), lost.end(), true));
-    r->frames = decoded.tally;
-    r->timeline = decoded.timeline;
-}
-
-void AddQuality(const std::vector<int16_t>& input, const Decoded& decoded, Report* r) {
-    r->measured = true;
-    r->quality = MeasureQuality(input, decoded.pcm, r->channels);
+    r->packets_lost = static_cast<int>(d.tally.rebuilt + d.tally.concealed + d.tally.muted);
+    r->frames = d.tally;
+    r->damaged_frames = d.damaged;
+    r->timeline = d.timeline;
 }
 
 void PrintReport(const Report& r, FILE* out) {
+    const PacketStats& s = r.stats;
     if (!r.input.empty()) std::fprintf(out, "input        %s\n", r.input.c_str());
     if (!r.output.empty()) std::fprintf(out, "output       %s\n", r.output.c_str());
     std::fprintf(out, "audio        %.2f s, %u Hz original, %s\n", r.duration_s, r.source_rate,
                  r.channels == 2 ? "stereo" : "mono");
     std::fprintf(out, "bit rate     %d bit/s per channel, %d %s, %d-byte packets: %.1f kbit/s in all\n", r.bit_rate,
                  r.copies, r.copies == 1 ? "copy" : "copies", r.packet_bytes, r.total_kbps);
-    std::fprintf(out, "encoder      speech in %.0f %% of frames, level %d to %d\n", 100.0 * r.speech_share, r.level_min,
-                 r.level_max);
+    std::fprintf(out, "encoder      speech flag set in %lld of %lld frames, level %d to %d\n",
+                 static_cast<long long>(s.speech), static_cast<long long>(s.packets), s.packets ? s.level_min : 0,
+                 s.level_max);
     if (r.decoded) {
-        std::fprintf(out, "packets      %d sent, %d lost (%.1f %%)\n", r.packets, r.packets_lost,
-                     r.packets ? 100.0 * r.packets_lost / r.packets : 0.0);
+        std::fprintf(out, "packets      %lld sent, %d lost (%.1f %%)\n", static_cast<long long>(s.packets), r.packets_lost,
+                     s.packets ? 100.0 * r.packets_lost / s.packets : 0.0);
         std::fprintf(out, "lost frames  %d rebuilt from copies, %d concealed, %d muted\n", r.frames.rebuilt,
                      r.frames.concealed, r.frames.muted);
+        if (r.damaged_frames) std::fprintf(out, "damaged      %d frames found inconsistent by the decoder\n", r.damaged_frames);
     } else {
-        std::fprintf(out, "packets      %d\n", r.packets);
+        std::fprintf(out, "packets      %lld\n", static_cast<long long>(s.packets));
     }
     if (r.measured) {
         std::fprintf(out, "quality      SNR %.2f dB, segmental SNR %.2f dB\n", r.quality.snr_db,
                      r.quality.segmental_snr_db);
         std::fprintf(out, "spectral distance (dB)");
-        for (const BandDistance& b : r.quality.bands) std::fprintf(out, "  %s %.2f", BandName(b).c_str(), b.db);
+        for (const BandDistance& b : r.quality.bands)
+            std::fprintf(out, b.blocks ? "  %s %.2f" : "  %s n/a", BandName(b).c_str(), b.db);
         std::fprintf(out, "\n");
     }
+    for (const std::string& w : r.warnings) std::fprintf(out, "warning      %s\n", w.c_str());
 }
 
 std::string ReportJson(const Report& r) {
+    const PacketStats& s = r.stats;
     std::string j = "{\n";
     j += "  \"command\": " + Quoted(r.command) + ",\n";
     j += "  \"input\": " + Quoted(r.input) + ",\n";
@@ -105,15 +108,16 @@ std::string ReportJson(const Report& r) {
     j += "  \"copies\": " + std::to_string(r.copies) + ",\n";
     j += "  \"packet_bytes\": " + std::to_string(r.packet_bytes) + ",\n";
     j += "  \"total_kbps\": " + Format("%.2f", r.total_kbps) + ",\n";
-    j += "  \"speech_share\": " + Format("%.4f", r.speech_share) + ",\n";
-    j += "  \"level_min\": " + std::to_string(r.level_min) + ",\n";
-    j += "  \"level_max\": " + std::to_string(r.level_max) + ",\n";
-    j += "  \"packets_sent\": " + std::to_string(r.packets);
+    j += "  \"speech_flag_share\": " + Format("%.4f", s.packets ? double(s.speech) / s.packets : 0.0) + ",\n";
+    j += "  \"level_min\": " + std::to_string(s.packets ? s.level_min : 0) + ",\n";
+    j += "  \"level_max\": " + std::to_string(s.level_max) + ",\n";
+    j += "  \"packets_sent\": " + std::to_string(s.packets);
     if (r.decoded) {
         j += ",\n  \"packets_lost\": " + std::to_string(r.packets_lost) + ",\n";
         j += "  \"frames_rebuilt\": " + std::to_string(r.frames.rebuilt) + ",\n";
         j += "  \"frames_concealed\": " + std::to_string(r.frames.concealed) + ",\n";
         j += "  \"frames_muted\": " + std::to_string(r.frames.muted) + ",\n";
+        j += "  \"frames_damaged\": " + std::to_string(r.damaged_frames) + ",\n";
         // Packet k's frame is heard from (k - kDelayFrames + 1) frames into the output.
         j += "  \"timeline_start_s\": " + Format("%.3f", (1.0 - kDelayFrames) / kFramesPerSecond) + ",\n";
         j += "  \"timeline\": " + Quoted(r.timeline);
@@ -122,10 +126,23 @@ std::string ReportJson(const Report& r) {
         j += ",\n  \"snr_db\": " + Format("%.3f", r.quality.snr_db) + ",\n";
         j += "  \"segmental_snr_db\": " + Format("%.3f", r.quality.segmental_snr_db) + ",\n";
         j += "  \"log_spectral_distance_db\": {";
-        for (size_t b = 0; b < r.quality.bands.size(); ++b)
-            j += std::string(b ? ", " : "") + Quoted(BandName(r.quality.bands[b])) + ": " +
-                 Format("%.3f", r.quality.bands[b].db);
+        for (size_t b = 0; b < r.quality.bands.size(); ++b) {
+            const BandDistance& band = r.quality.bands[b];
+            j += std::string(b ? ", " : "") + Quoted(BandName(band)) + ": " +
+                 (band.blocks ? Format("%.3f", band.db) : "null");
+        }
         j += "}";
     }
-    return j + "\n}\n";
+    j += ",\n  \"warnings\": [";
+    for (size_t i = 0; i < r.warnings.size(); ++i) j += (i ? ", " : "") + Quoted(r.warnings[i]);
+    return j + "]\n}\n";
+}
+
+void PrintPacket(FILE* out, int64_t index, const Packet& p, const std::string& note) {
+    std::fprintf(out, "packet %7lld  %3zu bytes  speech %d  level %3d%s%s\n", static_cast<long long>(index), p.bytes.size(),
+                 p.speech, p.level, note.empty() ? "" : "  ", note.c_str());
+}
+
+bool SaveReport(const Report& report, const std::string& path, std::string* error) {
+    return path.empty() || WriteWholeFile(path, ReportJson(report), error);
 }

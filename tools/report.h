@@ -8,6 +8,16 @@
 #include "quality.h"
 #include "stream.h"
 
+// What the encoder said about the packets, counted as they pass.
+struct PacketStats {
+    int64_t packets = 0;
+    int64_t speech = 0;  // frames the encoder's speech detector flagged
+    int level_min = 254;
+    int level_max = 0;
+};
+
+void CountPacket(const Packet& packet, PacketStats* stats);
+
 struct Report {
     std::string command;
     std::string input;
@@ -20,23 +30,24 @@ struct Report {
     double total_kbps = 0.0;  // main frames and copies of all channels
     unsigned source_rate = 0;
     double duration_s = 0.0;
-    int packets = 0;
-    double speech_share = 0.0;  // frames the encoder flagged as speech
-    int level_min = 0;
-    int level_max = 0;
+    PacketStats stats;
     // What the decoding went through.
     bool decoded = false;
     int packets_lost = 0;
     FrameTally frames;
-    std::string timeline;  // one mark per packet, see codec.h
+    int damaged_frames = 0;  // frames the decoder found inconsistent
+    std::string timeline;    // one mark per packet, see codec.h
     // Against the input (roundtrip only).
     bool measured = false;
     Quality quality;
+    std::vector<std::string> warnings;  // also printed on stderr when they arise
 };
 
-Report DescribeStream(const std::string& command, const Stream& stream);
-void AddDecoding(const std::vector<bool>& lost, const Decoded& decoded, Report* report);
-// Measures the decoded audio against the 48 kHz 16-bit input it was coded from.
-void AddQuality(const std::vector<int16_t>& input, const Decoded& decoded, Report* report);
+Report DescribeStream(const std::string& command, const StreamInfo& stream, const PacketStats& stats);
+void AddDecoding(const FrameDecoder& decoder, Report* report);
 void PrintReport(const Report& report, FILE* out);
 std::string ReportJson(const Report& report);
+// Writes the report as JSON when a path is given.
+bool SaveReport(const Report& report, const std::string& path, std::string* error);
+// One line per packet for --verbose; `note` tells what happened to it.
+void PrintPacket(FILE* out, int64_t index, const Packet& packet, const std::string& note);

@@ -1,10 +1,20 @@
-// Sample-rate conversion with libsoxr at high quality.
+// Sample-rate conversion with libsoxr at high quality, a block at a time.
 #pragma once
-#include <cstdint>
+#include <soxr.h>
+
 #include <string>
+#include <vector>
 
-#include "audio.h"
+struct Resampler {
+    soxr_t soxr = nullptr;  // none when the rates agree
+    int channels = 0;
+    double ratio = 1.0;
+    std::vector<float> scratch;
+};
 
-// Converts the audio to `rate`, giving exactly `frames` sample frames
-// (the converter's output is cut or padded with silence to that length).
-bool Resample(const Audio& in, int rate, uint64_t frames, Audio* out, std::string* error);
+bool StartResampler(int from_rate, int to_rate, int channels, Resampler* resampler, std::string* error);
+// Converts interleaved frames and appends what comes out to `out`; with
+// `last` set (and any input) it also drains the converter.
+bool Resample(Resampler* resampler, const float* in, size_t frames, bool last, std::vector<float>* out,
+              std::string* error);
+void StopResampler(Resampler* resampler);

@@ -1,4 +1,4 @@
-// An encoded stream in memory: what a .drk file holds, packet by packet.
+// An encoded stream: what a .drk file holds, packet by packet.
 #pragma once
 #include <cstdint>
 #include <vector>
@@ -17,16 +17,22 @@ struct Packet {
     uint8_t level = 0;   // the encoder's level, 0 ... 254
 };
 
-struct Stream {
+// What a decoder and a reader of the output need to know about a stream.
+struct StreamInfo {
     int channels = 1;
     int bit_rate = kMaxBitRate;         // per channel, bit/s
     int copies = 0;                     // redundant copies per channel and packet
-    uint32_t source_rate = kSampleRate; // sample rate of the original audio
+    uint32_t source_rate = kSampleRate;  // sample rate of the original audio
     uint64_t source_frames = 0;         // length of the original audio, in sample frames
+};
+
+// A whole stream in memory, for programs that handle small files at once.
+struct Stream : StreamInfo {
+    bool length_at_end = false;  // the file gave the length after the packets (written to a pipe)
     std::vector<Packet> packets;
 };
 
-inline int PacketBytes(const Stream& s) {
+inline int PacketBytes(const StreamInfo& s) {
     return PacketBytes(PartBytes(EncoderMainBytes(s.bit_rate), s.copies), s.channels == 2);
 }
 // Length of the original at 48 kHz, rounded to the nearest sample frame.
