@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -149,31 +148,6 @@ TEST(CoreDecoder, FramesWithoutAByteDecodeAsFaintBaseNoise) {
     }
 }
 
-TEST(CoreDecoder, OddByteCountsReadTheLastByteInPlaceOfTheMissingOne) {
-    InitCoreTables();
-    // One byte: its bits are the frame's first eight.
-    const Decoded one = Decode({0x53}, 8);  // 010 10011: split 2, p(0) = 19 - 7
-    EXPECT_EQ(one.state.split_index, 2);
-    for (int r = 0; r < kBaseRegions; ++r) EXPECT_EQ(one.state.power_index[r], 12);
-
-    // 121 bytes with split 0: the base fills bits 0 ... 959 and the
-    // extension starts in word 60, whose high byte did not arrive. It is
-    // read as a copy of byte 120: 001 001 10 are the codes of +1, +1, 0.
-    FrameWriter w;
-    Put(&w, 0, 3);
-    w.bytes[120] = 0x26;
-    w.bytes[121] = 0x00;  // what a reader must not see
-    const Decoded odd = Decode(w.bytes, 121 * 8);
-    const int32_t* p = odd.state.power_index;
-    EXPECT_EQ(p[28], p[27] + 1);
-    EXPECT_EQ(p[29], p[27] + 2);
-    for (int r = 30; r < kRegions; ++r) EXPECT_EQ(p[r], p[27] + 2);
-
-    // With the whole word received, its high byte (zeros: 000 000 ...) comes first.
-    const Decoded even = Decode(w.bytes, 122 * 8);
-    EXPECT_EQ(even.state.power_index[28], even.state.power_index[27] - 1);
-}
-
 TEST(CoreDecoder, FrameOf960BitsWithSplit0GetsFadingHighBandNoise) {
     InitCoreTables();
     // Region 27 far below the rest gets no bits, so coefficient 559 is noise.
@@ -295,32 +269,6 @@ TEST(CoreDecoder, CategoriesAboveSevenAreNoise) {
         for (int i = 0; i < kRegionSize; ++i) EXPECT_EQ(d.c[r * kRegionSize + i], 0.0f);
     }
     EXPECT_EQ(d.state.frame_error, 0);
-}
-
-TEST(CoreDecoder, RandomFramesOfEveryLengthStayWithinTheirBytes) {
-    InitCoreTables();
-    std::mt19937 random(11);
-    for (int bytes = 0; bytes <= kCoreFrameBytes; ++bytes) {
-        for (int trial = 0; trial < 12; ++trial) {
-            std::vector<uint8_t> frame(static_cast<size_t>(bytes));
-            for (auto& b : frame) b = static_cast<uint8_t>(random());
-            if (trial == 0) std::fill(frame.begin(), frame.end(), 0xFF);
-            if (trial == 1) std::fill(frame.begin(), frame.end(), 0x00);
-            const Decoded d = Decode(frame, 8 * bytes);
-            for (int k = 0; k < kFrameSamples; ++k) ASSERT_TRUE(std::isfinite(d.c[k])) << bytes;
-            if (bytes < 70) {
-                for (int k = 560; k < kFrameSamples; ++k) ASSERT_EQ(d.c[k], 0.0f) << bytes;
-            }
-            for (int k = 880; k < kFrameSamples; ++k) ASSERT_EQ(d.c[k], 0.0f) << bytes;
-            if (d.state.frame_error != 0) {
-                char expected[40];
-                std::snprintf(expected, sizeof expected, "decoder: FRAME ERROR %1d\n", d.state.frame_error);
-                EXPECT_EQ(d.console, expected);
-            } else {
-                EXPECT_EQ(d.console, "");
-            }
-        }
-    }
 }
 
 }  // namespace

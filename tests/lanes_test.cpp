@@ -1,7 +1,9 @@
-// The four-lane helpers give, lane by lane, exactly the bits of the scalar
-// expressions they stand for: products and sums in double, one rounding to
-// float. Inputs include values whose products and sums round differently in
-// float and in double, tiny and huge magnitudes and signed zeros.
+// The four-lane helpers, and the products with second factors kept in
+// double (the transform's widened twiddles), give lane by lane exactly the
+// bits of the scalar expressions they stand for: products and sums in
+// double, one rounding to float. Inputs include values whose products and
+// sums round differently in float and in double, tiny and huge magnitudes
+// and signed zeros.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "simd/lanes.h"
+#include "transform/wide_products.h"
 
 namespace {
 
@@ -54,8 +57,11 @@ TEST(Lanes, RoundedArithmeticMatchesTheScalarExpressions) {
             difference_of_sums[k] = static_cast<float>((wa + wb) - (wc + wd));
         }
         const Float4 la = LoadFloat4(&a[i]), lb = LoadFloat4(&b[i]), lc = LoadFloat4(&c[i]), ld = LoadFloat4(&d[i]);
+        const double wide_b[4] = {b[i], b[i + 1], b[i + 2], b[i + 3]}, wide_d[4] = {d[i], d[i + 1], d[i + 2], d[i + 3]};
         ExpectLanes(SumOfProducts(la, lb, lc, ld), sum, "a b + c d");
+        ExpectLanes(SumOfProducts(la, wide_b, lc, wide_d), sum, "a b + c d, b and d wide");
         ExpectLanes(DifferenceOfProducts(la, lb, lc, ld), difference, "a b - c d");
+        ExpectLanes(DifferenceOfProducts(la, wide_b, lc, wide_d), difference, "a b - c d, b and d wide");
         ExpectLanes(AddProduct(la, lb, lc), product_sum, "a + x y");
         ExpectLanes(Scale(factor, la), scaled, "factor x");
         ExpectLanes(AddScaled(la, factor, lb), added_scaled, "a + factor x");
