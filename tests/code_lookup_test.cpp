@@ -16,16 +16,6 @@
 
 namespace {
 
-// A frame filled most significant bit first.
-struct Bits {
-    std::vector<uint8_t> bytes = std::vector<uint8_t>(64, 0);
-    int position = 0;
-};
-
-void Put(Bits* b, uint32_t value, int count) {
-    for (int i = count - 1; i >= 0; --i) SetFrameBit(b->bytes.data(), b->position++, (value >> i) & 1);
-}
-
 // The reference: walks a decoding tree one bit at a time, each bit taking
 // one from *available; -1 when they run out before a leaf.
 int WalkTree(const std::vector<uint8_t>& frame, const int16_t (*tree)[2], int* position, int32_t* available) {
@@ -93,7 +83,7 @@ TEST(CodeLookup, EverySixteenBitPatternReadsAsTheTreeWalk) {
         SCOPED_TRACE(n++);
         for (uint32_t pattern = 0; pattern < 65536; ++pattern) {
             const int offset = static_cast<int>(pattern % 23);  // every place within a byte and a word
-            Bits b;
+            FrameWriter b;
             Put(&b, 0x5A5A5A5Au, offset);
             Put(&b, pattern, 16);
             // Bits available for any code, and from none to 16: ending before, on or after it.
@@ -113,7 +103,7 @@ TEST(CodeLookup, VectorEntriesCarryTheDigitsAndSignsOfTheirIndex) {
         const int dimension = VectorDimension[category];
         const int field = DigitFieldBits(dimension);
         for (int index = 0; index < book.entries; ++index) {
-            Bits b;
+            FrameWriter b;
             Put(&b, book.code[index], book.length[index]);
             const uint32_t next_five_bits = rng() & 31;
             Put(&b, next_five_bits, 5);

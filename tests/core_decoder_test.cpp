@@ -19,17 +19,6 @@ namespace {
 
 constexpr double kScale = 33.0;
 
-// Writes a core frame in its own layout: 16-bit little-endian words, each
-// from its most significant bit down. Bits not written are 1, the fill.
-struct FrameWriter {
-    std::vector<uint8_t> bytes = std::vector<uint8_t>(kCoreFrameBytes, 0xFF);
-    int position = 0;
-};
-
-void Put(FrameWriter* w, uint32_t value, int count) {
-    for (int i = count - 1; i >= 0; --i) SetFrameBit(w->bytes.data(), w->position++, (value >> i) & 1);
-}
-
 void PutPowerDifference(FrameWriter* w, int region, int difference) {
     const int row = std::min(region - 1, 12);
     Put(w, PowerCode[row][difference + 12], PowerCodeLength[row][difference + 12]);

@@ -35,18 +35,6 @@ bool CodeAt(const uint8_t* frame, int position, uint32_t code, int length) {
     return true;
 }
 
-// Vector index that a code word decodes to (shared code words decode to one
-// of their indices).
-int DecodedIndex(int category, int index) {
-    const VectorCodebook& book = VectorCodebooks[category];
-    int node = 0;
-    for (int i = book.length[index] - 1; i >= 0; --i) {
-        node = book.tree[node][(book.code[index] >> i) & 1];
-        if (node <= 0) return -node;
-    }
-    return -1;
-}
-
 void Digits(int category, int index, int* digits) {
     for (int j = VectorDimension[category] - 1; j >= 0; --j) {
         digits[j] = index % (MaxBin[category] + 1);
@@ -78,7 +66,9 @@ QuantisedRegion Quantise(const float* x, int power, int category) {
         }
         q.bits += VectorCodebooks[category].length[index] + static_cast<int>(signs.size());
         int digits[5];
-        Digits(category, DecodedIndex(category, index), digits);
+        // Shared code words decode to the first of their indices.
+        const VectorCodebook& book = VectorCodebooks[category];
+        Digits(category, TreeDecode(book.tree, CodeBits(book.code[index], book.length[index])), digits);
         size_t next = 0;
         for (int j = 0; j < d; ++j)
             if (digits[j] != 0) q.value[v * d + j] = Centroid[category][digits[j]] * signs.at(next++);

@@ -9,29 +9,12 @@
 #include <vector>
 
 #include "core/core_tables.h"
+#include "frame_bits.h"
 #include "stereo/stereo_analysis.h"
 #include "stereo/stereo_tables.h"
 #include "transform/transform.h"
 
 namespace {
-
-std::string CodeBits(uint32_t value, int length) {
-    std::string bits;
-    for (int i = length - 1; i >= 0; --i) bits += ((value >> i) & 1) ? '1' : '0';
-    return bits;
-}
-
-// Walks a decoding tree along `bits`: the leaf's index, or -1 when the walk
-// ends anywhere but on the last bit.
-int TreeDecode(const int16_t (*tree)[2], const std::string& bits) {
-    int node = 0;
-    for (size_t i = 0; i < bits.size(); ++i) {
-        const int child = tree[node][bits[i] - '0'];
-        if (child <= 0) return i + 1 == bits.size() ? -child : -1;
-        node = child;
-    }
-    return -1;
-}
 
 // Power difference codes, one row per region row, for d = -12 ... +11.
 const char* const kPowerCodeRows[13] = {
