@@ -1,14 +1,16 @@
 // Writes the seed corpora of the fuzz targets: streams that the codec really
 // produces, in each target's input layout (see the targets' own comments).
-// Usage: fuzz_seeds CORPUS_DIR (it fills CORPUS_DIR/decoder, /encoder and
-// /drk_reader, which must exist).
+// Usage: fuzz_seeds CORPUS_DIR (it fills CORPUS_DIR/decoder, /encoder,
+// /drk_reader, /rtp_receiver and /capture_reader, which must exist).
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "capture_writer.h"
 #include "dremko.h"
 #include "drk_file.h"
+#include "payload_format.h"
 #include "test_signals.h"
 
 namespace {
@@ -86,6 +88,53 @@ Bytes EncoderSeed(bool stereo, int32_t total_rate, const std::vector<int8_t>& re
     return out;
 }
 
+// The packets of a stream in the order sent, with some arriving twice or late.
+std::vector<size_t> ArrivalOrder(size_t packets) {
+    std::vector<size_t> order = {0, 1, 2, 4, 3, 5, 5, 6};  // then 7 is lost
+    for (size_t k = 8; k < packets; ++k) order.push_back(k);
+    return order;
+}
+
+// Packets from port 5004 to 5006, numbered across a wrap-around, with the level extension.
+rtp::CaptureSender SeedSender(bool ipv6) {
+    rtp::CaptureSender sender;
+    sender.source.ipv6 = sender.destination.ipv6 = ipv6;
+    sender.source.port = 5004;
+    sender.destination.port = 5006;
+    sender.ssrc = 0xcafe;
+    sender.first_sequence = 65533;
+    sender.payload_type = 101;
+    sender.level_id = 1;
+    return sender;
+}
+
+// RTP receiver input: the stream's packets in ArrivalOrder.
+Bytes ReceiverSeed(const Stream& s) {
+    const rtp::PayloadConfig config{s.channels, s.bit_rate * s.channels, CopyMask(s.copies)};
+    Bytes out{static_cast<uint8_t>(SeedSender(false).level_id)};
+    PutLittleEndian(&out, static_cast<uint32_t>(rtp::PayloadBytes(config)), 2);
+    for (size_t k : ArrivalOrder(s.packets.size())) {
+        Bytes packet;
+        rtp::BuildStreamPacket(SeedSender(false), static_cast<int64_t>(k), s.packets[k].bytes.data(),
+                               s.packets[k].bytes.size(), s.packets[k].speech, s.packets[k].level, &packet);
+        PutLittleEndian(&out, static_cast<uint32_t>(packet.size()), 2);
+        out.insert(out.end(), packet.begin(), packet.end());
+    }
+    return out;
+}
+
+// A capture of the stream sent over UDP, in ArrivalOrder.
+Bytes CaptureSeed(const Stream& s, bool ipv6) {
+    Bytes out;
+    rtp::AppendCaptureHeader(&out);
+    for (size_t k : ArrivalOrder(s.packets.size())) {
+        const Packet& p = s.packets[k];
+        rtp::AppendPacketRecord(SeedSender(ipv6), static_cast<int64_t>(k), p.bytes.data(), p.bytes.size(), p.speech,
+                                p.level, &out);
+    }
+    return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -118,6 +167,10 @@ int main(int argc, char** argv) {
 
     WriteSeed(dir + "/encoder/mono_48k", EncoderSeed(false, 48000, {0, 1, 2, 3}, 0));
     WriteSeed(dir + "/encoder/stereo_128k_flips", EncoderSeed(true, 128000, {4, 9, -3, 2}, 2));
+
+    WriteSeed(dir + "/rtp_receiver/mono_64k_two_copies", ReceiverSeed(Encode(1, 64000, 2, 10)));
+    WriteSeed(dir + "/capture_reader/ipv4_mono_48k", CaptureSeed(Encode(1, 48000, 0, 12), false));
+    WriteSeed(dir + "/capture_reader/ipv6_stereo_one_copy", CaptureSeed(Encode(2, 50000, 1, 9), true));
 
     // As written to a pipe: the length after the packets.
     Stream piped = Encode(2, 50000, 2, 3);

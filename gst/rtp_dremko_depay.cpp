@@ -8,22 +8,19 @@
 #include <gst/rtp/rtp.h>
 
 #include "elements.h"
-#include "rtp_packet.h"
-#include "sequence.h"
+#include "receiver.h"
 
 namespace {
 
 // Warnings for the first drops of each kind, then one per this many.
-constexpr guint64 kWarnEvery = 100;
+constexpr gint64 kWarnEvery = 100;
 
 }  // namespace
 
 struct GstRtpDremkoDepay {
     GstRTPBaseDepayload parent;
     GstPadChainFunction base_chain;
-    size_t packet_bytes;
-    rtp::SequenceTracker* sequence;
-    guint64 malformed, wrong_length;
+    rtp::Receiver* receiver;
 };
 struct GstRtpDremkoDepayClass {
     GstRTPBaseDepayloadClass parent;
@@ -40,9 +37,20 @@ static GstStaticPadTemplate depay_sink_template = GST_STATIC_PAD_TEMPLATE(
 static GstStaticPadTemplate depay_src_template =
     GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS(DREMKO_ENCODED_CAPS));
 
-static void Warn(GstRtpDremkoDepay* self, guint64 count, const char* what, const char* detail) {
-    if (count <= 10 || count % kWarnEvery == 0)
-        GST_ELEMENT_WARNING(self, STREAM, DECODE, ("dropped %s", what), ("%s (%" G_GUINT64_FORMAT " so far)", detail, count));
+static void Warn(GstRtpDremkoDepay* self, const rtp::Reception& r, size_t payload_bytes) {
+    if (r.dropped > 10 && r.dropped % kWarnEvery != 0) return;
+    std::string detail;
+    switch (r.verdict) {
+        case rtp::Verdict::kMalformed: detail = rtp::ParseErrorText(r.error); break;
+        case rtp::Verdict::kWrongLength:
+            detail = std::to_string(r.packet.payload_size) + " bytes, the stream's packets have " +
+                     std::to_string(payload_bytes);
+            break;
+        case rtp::Verdict::kDuplicate: detail = "sequence number already received"; break;
+        default: detail = "its frame was already played"; break;
+    }
+    GST_ELEMENT_WARNING(self, STREAM, DECODE, ("dropped %s", rtp::DropText(r.verdict)),
+                        ("%s (%" G_GINT64_FORMAT " so far)", detail.c_str(), r.dropped));
 }
 
 static gboolean gst_rtp_dremko_depay_set_caps(GstRTPBaseDepayload* depayload, GstCaps* caps) {
@@ -61,7 +69,9 @@ static gboolean gst_rtp_dremko_depay_set_caps(GstRTPBaseDepayload* depayload, Gs
                           ("%s", gst_structure_get_string(s, "bitrate") ? error.c_str() : "caps lack bitrate"));
         return FALSE;
     }
-    self->packet_bytes = rtp::PayloadBytes(config);
+    GST_OBJECT_LOCK(self);
+    self->receiver->payload_bytes = rtp::PayloadBytes(config);
+    GST_OBJECT_UNLOCK(self);
     GstCaps* out = EncodedCaps(config);
     const gboolean set = gst_pad_set_caps(GST_RTP_BASE_DEPAYLOAD_SRCPAD(depayload), out);
     gst_caps_unref(out);
@@ -76,38 +86,14 @@ static GstFlowReturn gst_rtp_dremko_depay_chain(GstPad* pad, GstObject* parent, 
         gst_buffer_unref(buffer);
         return GST_FLOW_OK;
     }
-    rtp::Packet packet;
-    const rtp::ParseError error = rtp::Parse(map.data, map.size, 0, &packet);
-    gst_buffer_unmap(buffer, &map);
-    const char* drop = nullptr;
-    std::string detail;
-    guint64 count = 0;
     GST_OBJECT_LOCK(self);
-    if (error != rtp::ParseError::kNone) {
-        drop = "malformed RTP";
-        detail = rtp::ParseErrorText(error);
-        count = ++self->malformed;
-    } else if (self->packet_bytes && packet.payload_size != self->packet_bytes) {
-        drop = "a packet of the wrong length";
-        detail = std::to_string(packet.payload_size) + " bytes, the stream's packets have " +
-                 std::to_string(self->packet_bytes);
-        count = ++self->wrong_length;
-    } else {
-        const rtp::ArrivalResult arrival = rtp::TrackArrival(self->sequence, packet.sequence);
-        if (arrival.kind == rtp::Arrival::kDuplicate) {
-            drop = "a duplicate";
-            detail = "sequence number already received";
-            count = self->sequence->duplicates;
-        } else if (arrival.kind == rtp::Arrival::kLate) {
-            drop = "a late packet";
-            detail = "its frame was already played";
-            count = self->sequence->late;
-        }
-    }
+    const rtp::Reception r = rtp::Receive(self->receiver, map.data, map.size);
+    const size_t payload_bytes = self->receiver->payload_bytes;
     GST_OBJECT_UNLOCK(self);
-    // Posting the warning takes the element's lock.
-    if (drop) Warn(self, count, drop, detail.c_str());
-    if (drop) {
+    gst_buffer_unmap(buffer, &map);
+    if (r.verdict != rtp::Verdict::kPass) {
+        // Posting the warning takes the element's lock.
+        Warn(self, r, payload_bytes);
         gst_buffer_unref(buffer);
         return GST_FLOW_OK;
     }
@@ -122,8 +108,9 @@ static GstStateChangeReturn gst_rtp_dremko_depay_change_state(GstElement* elemen
     GstRtpDremkoDepay* self = reinterpret_cast<GstRtpDremkoDepay*>(element);
     if (transition == GST_STATE_CHANGE_READY_TO_PAUSED) {
         GST_OBJECT_LOCK(self);
-        *self->sequence = rtp::SequenceTracker{};
-        self->malformed = self->wrong_length = 0;
+        const size_t payload_bytes = self->receiver->payload_bytes;
+        *self->receiver = rtp::Receiver{};
+        self->receiver->payload_bytes = payload_bytes;
         GST_OBJECT_UNLOCK(self);
     }
     return GST_ELEMENT_CLASS(gst_rtp_dremko_depay_parent_class)->change_state(element, transition);
@@ -133,12 +120,12 @@ static void gst_rtp_dremko_depay_get_property(GObject* object, guint id, GValue*
     GstRtpDremkoDepay* self = reinterpret_cast<GstRtpDremkoDepay*>(object);
     GST_OBJECT_LOCK(self);
     if (id == PROP_STATS) {
-        const rtp::SequenceTracker& t = *self->sequence;
+        const rtp::SequenceTracker& t = self->receiver->sequence;
         g_value_take_boxed(
             value, gst_structure_new("rtpdremkodepay-stats", "packets", G_TYPE_INT64, t.taken, "lost", G_TYPE_INT64,
                                      t.lost, "gaps", G_TYPE_INT64, t.gaps, "duplicates", G_TYPE_INT64, t.duplicates,
-                                     "late", G_TYPE_INT64, t.late, "malformed", G_TYPE_UINT64, self->malformed,
-                                     "wrong-length", G_TYPE_UINT64, self->wrong_length, nullptr));
+                                     "late", G_TYPE_INT64, t.late, "malformed", G_TYPE_INT64, self->receiver->malformed,
+                                     "wrong-length", G_TYPE_INT64, self->receiver->wrong_length, nullptr));
     } else {
         G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
     }
@@ -146,7 +133,7 @@ static void gst_rtp_dremko_depay_get_property(GObject* object, guint id, GValue*
 }
 
 static void gst_rtp_dremko_depay_finalize(GObject* object) {
-    delete reinterpret_cast<GstRtpDremkoDepay*>(object)->sequence;
+    delete reinterpret_cast<GstRtpDremkoDepay*>(object)->receiver;
     G_OBJECT_CLASS(gst_rtp_dremko_depay_parent_class)->finalize(object);
 }
 
@@ -173,7 +160,7 @@ static void gst_rtp_dremko_depay_class_init(GstRtpDremkoDepayClass* klass) {
 }
 
 static void gst_rtp_dremko_depay_init(GstRtpDremkoDepay* self) {
-    self->sequence = new rtp::SequenceTracker();
+    self->receiver = new rtp::Receiver();
     GstPad* sink = GST_RTP_BASE_DEPAYLOAD_SINKPAD(self);
     self->base_chain = GST_PAD_CHAINFUNC(sink);
     gst_pad_set_chain_function(sink, gst_rtp_dremko_depay_chain);

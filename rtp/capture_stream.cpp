@@ -1,6 +1,7 @@
 #include "capture_stream.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "payload_format.h"
@@ -113,6 +114,13 @@ bool CollectStream(const std::vector<Datagram>& datagrams, const StreamChoice& c
     return true;
 }
 
+namespace {
+
+// Packets enough for every copy to be checked against a main frame at least once.
+constexpr size_t kConfigPackets = 2 * 8 + 1;
+
+// Drops the packets whose length is not `bytes` (damaged, or of another
+// configuration) and counts each as lost before the next one kept.
 int64_t DropPacketsNotOf(size_t bytes, std::vector<CapturedPacket>* packets) {
     int64_t dropped = 0, carried = 0;
     std::vector<CapturedPacket> kept;
@@ -128,6 +136,44 @@ int64_t DropPacketsNotOf(size_t bytes, std::vector<CapturedPacket>* packets) {
     }
     *packets = std::move(kept);
     return dropped;
+}
+
+// The longest run of consecutive packets of the most common length, cut at kConfigPackets.
+std::vector<std::vector<uint8_t>> ConfigPackets(const std::vector<CapturedPacket>& packets) {
+    if (packets.empty()) return {};
+    std::map<size_t, size_t> lengths;
+    for (const CapturedPacket& p : packets) ++lengths[p.payload.size()];
+    const size_t common = std::max_element(lengths.begin(), lengths.end(), [](const auto& a, const auto& b) {
+                              return a.second < b.second;
+                          })->first;
+    std::vector<std::vector<uint8_t>> best, run;
+    for (const CapturedPacket& p : packets) {
+        if (p.payload.size() != common || p.lost_before != 0) run.clear();
+        if (p.payload.size() == common) run.push_back(p.payload);
+        if (run.size() > best.size()) best = run;
+        if (best.size() == kConfigPackets) break;
+    }
+    return best;
+}
+
+}  // namespace
+
+bool LoadStream(const std::vector<Datagram>& datagrams, const StreamChoice& choice, const PayloadConfig* given,
+                LoadedStream* stream, std::string* error) {
+    *stream = LoadedStream{};
+    if (!CollectStream(datagrams, choice, &stream->packets, &stream->report, error)) return false;
+    if (given) {
+        stream->config = *given;
+    } else {
+        if (!InferConfig(ConfigPackets(stream->packets), &stream->config, error)) return false;
+        stream->config_found = true;
+    }
+    stream->wrong_length = DropPacketsNotOf(PayloadBytes(stream->config), &stream->packets);
+    if (stream->packets.empty()) {
+        *error = "no packet of the stream has the length its configuration gives";
+        return false;
+    }
+    return true;
 }
 
 }  // namespace rtp

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "datagram.h"
+#include "payload_format.h"
 
 namespace rtp {
 
@@ -45,13 +46,20 @@ struct StreamReport {
 bool CollectStream(const std::vector<Datagram>& datagrams, const StreamChoice& choice,
                    std::vector<CapturedPacket>* packets, StreamReport* report, std::string* error);
 
-}  // namespace rtp
+// One stream of a capture, ready for the decoder.
+struct LoadedStream {
+    PayloadConfig config;
+    bool config_found = false;  // from the packets themselves, not given
+    std::vector<CapturedPacket> packets;
+    StreamReport report;
+    int64_t wrong_length = 0;  // packets dropped for a length the configuration does not give
+};
 
-namespace rtp {
-
-// Drops the packets whose length is not `bytes` (damaged, or of another
-// configuration) and counts each as lost before the next one kept.
-// Returns how many were dropped.
-int64_t DropPacketsNotOf(size_t bytes, std::vector<CapturedPacket>* packets);
+// Collects the chosen stream, configures it (as `given`, or else as its
+// packets show: InferConfig on the first run of consecutive packets of its
+// most common length), and drops the packets of other lengths, each counted
+// as lost before the next one kept.
+bool LoadStream(const std::vector<Datagram>& datagrams, const StreamChoice& choice, const PayloadConfig* given,
+                LoadedStream* stream, std::string* error);
 
 }  // namespace rtp

@@ -94,7 +94,7 @@ TEST(UdpPipelineTest, ReceiverPlaysTheDirectDecodeOfWhatArrived) {
     gst_element_set_state(receiver, GST_STATE_PLAYING);
 
     GstElement* sender = Launch(
-        "audiotestsrc is-live=true wave=ticks num-buffers=" + std::to_string(kPackets) +
+        "audiotestsrc is-live=true wave=sine num-buffers=" + std::to_string(kPackets) +
         " samplesperbuffer=960 ! audio/x-raw, rate=48000, channels=2 ! dremkoenc bitrate=112000 copies=2 "
         "! rtpdremkopay name=pay pt=96 audio-level-id=1 seqnum-offset=" + std::to_string(kFirstSequence) +
         " ! udpsink host=127.0.0.1 sync=false port=" + std::to_string(port));
