@@ -116,14 +116,6 @@ TEST(DecoderNoise, LaggedAdditiveGenerator) {
     EXPECT_EQ(both.word[3], 0u);
 }
 
-TEST(DecoderNoise, HighBandGeneratorReturnsItsNewState) {
-    // Fixed vector: s = (s * 31321 + 15467) mod 65536 from 17666, as signed
-    // 16-bit values (computed independently).
-    uint16_t state = 17666;
-    const int16_t expected[] = {11805, 5760, 3819, 27166, 27865};
-    for (int16_t e : expected) EXPECT_EQ(NextHighBandNoise(&state), e);
-}
-
 TEST(CoreDecoder, FramesWithoutAByteDecodeAsFaintBaseNoise) {
     InitCoreTables();
     for (int bits : {0, 1, 7, -16}) {

@@ -183,33 +183,45 @@ TEST(DecoderRobustness, CoreFramesOfAnyLengthReadOnlyTheirOwnBytes) {
     HighBandNoiseState = high;
 }
 
+// Packet lengths a host can work out by hand, through the encoder and the
+// public header's size macro: rate / 400 bytes per channel, held to
+// 120 ... 160, plus 26 bytes per copy, per channel; any nonzero stereo flag
+// means stereo and any request is held to 0 ... 4, frame by frame. Each
+// packet goes into a block of exactly that length.
 TEST(EncoderRobustness, WritesExactlyOnePacketForAnyRateStereoFlagAndRedundancy) {
-    const int32_t rates[] = {INT32_MIN, -1, 0, 1, 47999, 48000, 50050, 64399, 64400, 128800, 1000000, INT32_MAX};
-    const int32_t stereo_flags[] = {0, 1, -7};
-    const int32_t requests[] = {INT32_MIN, -3, 0, 1, 4, 5, INT32_MAX, 2};
-    const std::vector<int16_t> speech = test_signals::SpeechLike(8);
-    const std::vector<int16_t> chords = test_signals::Chords(8);
-    for (int32_t rate : rates)
-        for (int32_t stereo : stereo_flags) {
-            SCOPED_TRACE(testing::Message() << "bit rate " << rate << ", stereo flag " << stereo);
-            std::vector<uint8_t> context(static_cast<size_t>(Dremko_SizeofEncoderContext()));
-            ASSERT_EQ(Dremko_InitEncoderContext(context.data(), rate, stereo), 0);
-            const int channels = stereo ? 2 : 1;
-            const int32_t main_bytes = EncoderMainBytes(stereo ? rate >> 1 : rate);
-            for (size_t t = 0; t < sizeof requests / sizeof requests[0]; ++t) {
-                const int32_t copies = requests[t] < 0 ? 0 : (requests[t] > kMaxCopies ? kMaxCopies : requests[t]);
-                std::unique_ptr<int16_t[]> pcm(new int16_t[static_cast<size_t>(channels * kFrameSamples)]);
-                std::memcpy(pcm.get(), &speech[t * kFrameSamples], kFrameSamples * sizeof(int16_t));
-                if (channels == 2) std::memcpy(pcm.get() + kFrameSamples, &chords[t * kFrameSamples], kFrameSamples * sizeof(int16_t));
-                const int32_t part_bytes = PartBytes(main_bytes, copies);
-                std::unique_ptr<uint8_t[]> packet(new uint8_t[static_cast<size_t>(channels * part_bytes)]);
-                ASSERT_EQ(Dremko_EncodeFrame(context.data(), pcm.get(), packet.get(), requests[t]), part_bytes);
-                EXPECT_EQ(DremkoEncoder_GetRP(context.data()), copies);
-                const int32_t energy = DremkoEncoder_GetEnergy(context.data());
-                EXPECT_TRUE(energy >= 0 && energy <= 254 && energy % 2 == 0) << energy;
-                EXPECT_EQ(DremkoEncoder_GetSpeechDetect(context.data()) & ~1, 0);
-            }
+    struct Case {
+        int32_t total_rate, stereo_flag, main_bytes;
+        std::vector<int32_t> requests;
+    };
+    const Case cases[] = {
+        {48000, 0, 120, {0, 2}},       {24000, 0, 120, {0}},         {-5, 0, 120, {1, INT32_MIN}},
+        {56000, 0, 140, {2, -3}},      {64000, 0, 160, {4}},         {64399, 0, 160, {0, 5}},
+        {64400, 0, 160, {0}},          {1000000, 0, 160, {3}},       {INT32_MAX, 0, 160, {INT32_MAX, 1}},
+        {100000, 1, 125, {2}},         {128000, -7, 160, {-3, 4}},   {96000, 1, 120, {9}},
+        {200000, 1, 160, {4}},         {INT32_MIN, 1, 120, {1, 0}},  {100100, 1, 125, {3}},
+    };
+    const std::vector<int16_t> speech = test_signals::SpeechLike(2), chords = test_signals::Chords(2);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "bit rate " << c.total_rate << ", stereo flag " << c.stereo_flag);
+        std::vector<uint8_t> context(static_cast<size_t>(Dremko_SizeofEncoderContext()));
+        ASSERT_EQ(Dremko_InitEncoderContext(context.data(), c.total_rate, c.stereo_flag), 0);
+        const int channels = c.stereo_flag ? 2 : 1;
+        for (size_t t = 0; t < c.requests.size(); ++t) {
+            const int32_t copies = std::clamp(c.requests[t], 0, 4);
+            const int32_t part = c.main_bytes + 26 * copies;
+            std::unique_ptr<int16_t[]> pcm(new int16_t[static_cast<size_t>(channels * kFrameSamples)]);
+            std::copy_n(&speech[t * kFrameSamples], kFrameSamples, pcm.get());
+            if (channels == 2) std::copy_n(&chords[t * kFrameSamples], kFrameSamples, pcm.get() + kFrameSamples);
+            std::unique_ptr<uint8_t[]> packet(new uint8_t[static_cast<size_t>(channels * part)]);
+            ASSERT_EQ(Dremko_EncodeFrame(context.data(), pcm.get(), packet.get(), c.requests[t]), part);
+            EXPECT_EQ(DREMKO_PACKET_BYTES(c.total_rate, channels - 1, copies), channels * part);
+            const void* finished = context.data();  // the getters take a const context
+            EXPECT_EQ(DremkoEncoder_GetRP(finished), copies);
+            const int32_t energy = DremkoEncoder_GetEnergy(finished);
+            EXPECT_TRUE(energy >= 0 && energy <= 254 && energy % 2 == 0) << energy;
+            EXPECT_EQ(DremkoEncoder_GetSpeechDetect(finished) & ~1, 0);
         }
+    }
 }
 
 }  // namespace

@@ -71,20 +71,13 @@ TEST(SpeechDecimator, OutOfRangeResultsKeepTheirLow16Bits) {
     DecimatorState state;
     Decimator_Create(&state, kDecimatorTaps48k.data(), 96, 6);
     double exact = 0.0;
-    for (int i = 0; i < 96; ++i) {
-        const float c = kDecimatorTaps48k[95 - i];
-        state.history[i] = c >= 0.0f ? 32767 : -32768;
-        exact += state.history[i] * static_cast<double>(c);
-    }
+    for (int i = 0; i < 96; ++i) exact += (kDecimatorTaps48k[95 - i] >= 0.0f ? 32767 : -32768) * double{kDecimatorTaps48k[95 - i]};
     ASSERT_GT(exact, 40000.0);
     const int16_t input[6] = {};
     int16_t out[2] = {123, 123};
     Decimator_Process(&state, input, 5, out);  // fewer samples than the factor: no output
     EXPECT_EQ(out[0], 123);
-    for (int i = 0; i < 96; ++i) {
-        const float c = kDecimatorTaps48k[95 - i];
-        state.history[i] = c >= 0.0f ? 32767 : -32768;
-    }
+    for (int i = 0; i < 96; ++i) state.history[i] = kDecimatorTaps48k[95 - i] >= 0.0f ? 32767 : -32768;
     Decimator_Process(&state, input, 6, out);
     EXPECT_LT(out[0], 0);
     EXPECT_NEAR(out[0] + 65536.0, std::trunc(exact), 1.0);
@@ -100,17 +93,17 @@ std::vector<float> RandomFrame(uint32_t seed, double scale) {
     return x;
 }
 
-class SpeechRealFft : public ::testing::Test {
-protected:
-    void SetUp() override { RealFft256_BuildTables(&tables_); }
-    RealFft256Tables tables_;
-};
+const RealFft256Tables* FftTables() {
+    static RealFft256Tables tables;
+    RealFft256_BuildTables(&tables);
+    return &tables;
+}
 
-TEST_F(SpeechRealFft, ForwardMatchesDirectDft) {
+TEST(SpeechRealFft, ForwardMatchesDirectDft) {
     for (uint32_t seed : {1u, 2u, 3u}) {
         const std::vector<float> x = RandomFrame(seed, 20000.0);
         std::vector<float> data = x;
-        RealFft256_Forward(data.data(), &tables_);
+        RealFft256_Forward(data.data(), FftTables());
         double worst = 0.0;
         for (int k = 0; k <= 128; ++k) {
             double re = 0.0;
@@ -128,10 +121,10 @@ TEST_F(SpeechRealFft, ForwardMatchesDirectDft) {
     }
 }
 
-TEST_F(SpeechRealFft, InverseIsTheCosineAndSineSum) {
+TEST(SpeechRealFft, InverseIsTheCosineAndSineSum) {
     std::vector<float> spectrum = RandomFrame(9, 1000.0);
     std::vector<float> data = spectrum;
-    RealFft256_Inverse(data.data(), &tables_);
+    RealFft256_Inverse(data.data(), FftTables());
     for (int n = 0; n < 256; ++n) {
         double r = 0.5 * spectrum[0] + 0.5 * (n % 2 ? -1.0 : 1.0) * spectrum[1];
         for (int k = 1; k < 128; ++k)
@@ -162,22 +155,11 @@ TEST(SpeechPowerSpectrum, SquaresTheBandAndClearsTheRest) {
     }
 }
 
-class SpeechHarmonicPeaks : public ::testing::Test {
-protected:
-    void SetUp() override {
-        RealFft256_BuildTables(&tables_);
-        floor_.assign(128, 1.0f);
-        power_.assign(128, 0.5f);
-    }
-    RealFft256Tables tables_;
-    std::vector<float> floor_;
-    std::vector<float> power_;
-};
-
-TEST_F(SpeechHarmonicPeaks, HarmonicCombGivesItsPeriod) {
+TEST(SpeechHarmonicPeaks, HarmonicCombGivesItsPeriod) {
     // Harmonics of 125 Hz (every 4th bin) in 375 ... 2375 Hz: period 64 samples.
-    for (int k = 12; k <= 76; k += 4) power_[k] = 1000.0f;
-    const HarmonicPeaks r = HarmonicPeaks_Analyse(power_.data(), floor_.data(), &tables_);
+    std::vector<float> floor(128, 1.0f), power(128, 0.5f);
+    for (int k = 12; k <= 76; k += 4) power[k] = 1000.0f;
+    const HarmonicPeaks r = HarmonicPeaks_Analyse(power.data(), floor.data(), FftTables());
     EXPECT_EQ(r.lag, 128.0f);
     EXPECT_NEAR(r.strength, 17 * 999.5f, 0.1);
     EXPECT_NEAR(r.ratio, 1.0f, 1e-4);
