@@ -58,7 +58,7 @@ bool CollectStream(const std::vector<Datagram>& datagrams, const StreamChoice& c
     if (candidates.size() != 1) {
         *error = candidates.empty() ? "no RTP stream of DremkoCodec packets found"
                                     : "several RTP streams found; choose one with --ssrc or --port:";
-        for (const StreamKey* k : candidates) *error += "\n  " + Describe(*k);
+        for (size_t i = 0; i < candidates.size(); ++i) *error += (i ? "; " : " ") + Describe(*candidates[i]);
         return false;
     }
     const StreamKey chosen = *candidates[0];

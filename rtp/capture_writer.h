@@ -1,7 +1,6 @@
 // Writing an RTP stream as a capture file: pcap format with microsecond
 // timestamps, little-endian whatever the host, one raw IPv4 or IPv6 frame
-// per packet (link type 101), so that Wireshark shows it and tcpreplay can
-// send it again.
+// per packet (link type 101), which Wireshark and libpcap read.
 #pragma once
 #include <cstddef>
 #include <cstdint>

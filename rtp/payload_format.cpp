@@ -95,6 +95,33 @@ bool SetFmtpParameter(const std::string& name, const std::string& value, Payload
     return true;
 }
 
+bool ParseFmtp(const std::string& text, PayloadConfig* config, std::string* error) {
+    *config = PayloadConfig{};
+    std::vector<std::string> seen;
+    for (size_t at = 0; at <= text.size();) {
+        const size_t end = std::min(text.find(';', at), text.size());
+        const std::string item = text.substr(at, end - at);
+        const size_t equals = item.find('=');
+        const std::string name = item.substr(0, equals);
+        at = end + 1;
+        if (name != "bitrate" && name != "copy-mask" && name != "stereo") {
+            *error = "unknown parameter \"" + item + "\" (bitrate, copy-mask and stereo are known)";
+            return false;
+        }
+        if (std::find(seen.begin(), seen.end(), name) != seen.end() || equals == std::string::npos ||
+            !SetFmtpParameter(name, item.substr(equals + 1), config)) {
+            *error = "bad or repeated parameter \"" + item + "\"";
+            return false;
+        }
+        seen.push_back(name);
+    }
+    if (seen.size() != 3) {
+        *error = "bitrate, copy-mask and stereo are all needed";
+        return false;
+    }
+    return CheckConfig(*config, error);
+}
+
 bool InferConfig(const std::vector<std::vector<uint8_t>>& packets, PayloadConfig* config, std::string* error) {
     if (packets.empty()) {
         *error = "no packets to find the configuration from";

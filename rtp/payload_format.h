@@ -38,6 +38,10 @@ std::string FormatFmtp(const PayloadConfig& config);
 // unknown names are ignored, bad values give false.
 bool SetFmtpParameter(const std::string& name, const std::string& value, PayloadConfig* config);
 
+// Reads a whole fmtp value, as FormatFmtp writes it: every parameter named
+// once, none unknown, and the configuration checked; false with the reason.
+bool ParseFmtp(const std::string& text, PayloadConfig* config, std::string* error);
+
 // Finds the configuration from consecutive packets of a stream: their
 // common length, and the copies, which repeat the first bytes of the main
 // frames 2, 4, 6 and 8 packets earlier. Among configurations the packets

@@ -18,10 +18,12 @@ constexpr unsigned kRunCommands = kEncode | kDecode | kRoundtrip;
 constexpr unsigned kAll = ~0u;
 
 const CommandSpec kCommands[] = {
-    {"encode", kEncode, "IN OUT.drk", 2, "code audio into a .drk packet file"},
-    {"decode", kDecode, "IN.drk OUT", 2, "decode a .drk packet file to audio, optionally through packet loss"},
+    {"encode", kEncode, "IN OUT.drk", 2, "code audio into a .drk packet file, or into RTP packets in a capture (OUT.pcap)"},
+    {"decode", kDecode, "IN.drk OUT", 2,
+     "decode a .drk packet file, or the RTP stream in a capture (IN.pcap, IN.pcapng), to audio, optionally through "
+     "packet loss"},
     {"roundtrip", kRoundtrip, "IN OUT", 2, "encode, lose packets, decode, and measure against the input"},
-    {"info", kInfo, "FILE.drk", 1, "describe a .drk packet file"},
+    {"info", kInfo, "FILE.drk", 1, "describe a .drk packet file, or the RTP stream in a capture"},
     {"demo", kDemo, "", 0, "code a built-in signal without loss, with bursty loss, and without copies"},
 };
 
@@ -44,6 +46,11 @@ const OptionSpec kOptions[] = {
     {"--raw-rate", nullptr, "HZ", kEncodeCommands, "the input is headerless PCM at this rate; default 48000"},
     {"--raw-channels", nullptr, "N", kEncodeCommands, "the input is headerless PCM of N channels; default 2"},
     {"--raw-format", nullptr, "F", kEncodeCommands, "the input is headerless little-endian s16, s24 or f32; default s16"},
+    {"--ssrc", nullptr, "N", kDecode | kInfo, "decode the capture's stream of this SSRC (decimal or 0x hexadecimal)"},
+    {"--port", nullptr, "N", kDecode | kInfo, "decode the capture's stream to or from this UDP port"},
+    {"--fmtp", nullptr, "P", kDecode | kInfo,
+     "the capture's stream as its SDP describes it, such as \"bitrate=64000;copy-mask=3;stereo=0\"; "
+     "default: found from its packets"},
     {"--loss", nullptr, "P", kLossCommands | kDemo, "lose P percent of the packets at random"},
     {"--burst", nullptr, "N", kLossCommands, "lose packets in bursts of mean length N (Gilbert-Elliott); needs --loss"},
     {"--seed", nullptr, "S", kLossCommands | kDemo, "seed of the random loss; default 1"},
@@ -117,7 +124,21 @@ bool ApplyValue(const std::string& name, const std::string& value, Options* o, s
     double x = 0.0;
     if (name == "--bitrate") return ParseBitRate(value, &o->bit_rate, error);
     if (name == "--channels") return ParseChannels(value, &o->channels, error);
-    if (name == "--redundancy") {
+    if (name == "--ssrc") {
+        const bool hex = value.compare(0, 2, "0x") == 0 && value.size() > 2 &&
+                         value.find_first_not_of("0123456789abcdefABCDEF", 2) == std::string::npos && value.size() <= 10;
+        if (!hex && !ParseWhole(value, 0xffffffffULL, &n))
+            return Fail(error, "--ssrc must be a number from 0 to 4294967295 or 0x0 to 0xffffffff, not " + value);
+        o->capture.stream.by_ssrc = true;
+        o->capture.stream.ssrc = static_cast<uint32_t>(hex ? std::stoul(value.substr(2), nullptr, 16) : n);
+    } else if (name == "--port") {
+        if (!ParseWhole(value, 65535, &n) || n == 0) return Fail(error, "--port must be 1 to 65535, not " + value);
+        o->capture.stream.port = static_cast<int>(n);
+    } else if (name == "--fmtp") {
+        std::string why;
+        if (!rtp::ParseFmtp(value, &o->capture.config, &why)) return Fail(error, "--fmtp: " + why);
+        o->capture.configured = true;
+    } else if (name == "--redundancy") {
         if (!ParseWhole(value, kMaxCopies, &n)) return Fail(error, "--redundancy must be 0 to 4, not " + value);
         o->copies = static_cast<int>(n);
     } else if (name == "--loss") {
@@ -188,6 +209,9 @@ bool CheckCombination(const CommandSpec& command, const Options& o, bool mono, b
         return Fail(error, "--loss-pattern excludes --loss and --burst");
     if (o.loss.burst > 0.0 && o.loss.percent <= 0.0) return Fail(error, "--burst needs --loss");
     if (o.loss.burst > 0.0 && !CheckBurstyLoss(o.loss.percent, o.loss.burst, error)) return false;
+    const bool capture_options = o.capture.stream.by_ssrc || o.capture.stream.port || o.capture.configured;
+    if (capture_options && !o.files.empty() && !IsCaptureName(o.files[0]))
+        return Fail(error, "--ssrc, --port and --fmtp are for a capture (.pcap, .pcapng) input");
     if (static_cast<int>(o.files.size()) == command.file_count) return true;
     return Fail(error, std::string(command.name) + " takes " +
                            (command.file_count ? std::string(command.arguments) : std::string("no file names")) +

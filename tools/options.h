@@ -6,6 +6,7 @@
 
 #include "audio.h"
 #include "audio_input.h"
+#include "capture_file.h"
 #include "loss.h"
 
 enum CommandBit : unsigned { kEncode = 1, kDecode = 2, kRoundtrip = 4, kInfo = 8, kDemo = 16 };
@@ -25,6 +26,7 @@ struct Options {
     ChannelChoice channels;
     RawLayout raw;
     LossSettings loss;
+    CaptureChoice capture;
     std::string report_path;
     bool original_rate = false;
     std::string type;  // output audio type; empty: from the file name

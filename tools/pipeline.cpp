@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "audio_output.h"
+#include "capture_file.h"
 #include "codec.h"
 #include "drk_file.h"
 #include "fail.h"
@@ -238,6 +239,31 @@ std::string Note(const FrameDecoder& d, bool lost) {
     return d.last_damaged ? std::to_string(d.last_damaged) + " damaged frame(s)" : "";
 }
 
+// Packets written as a .drk file or, for a capture's name, as RTP in a capture.
+struct PacketOutput {
+    bool capture = false;
+    DrkWriter drk;
+    CaptureWriter rtp;
+};
+
+bool CreatePackets(const std::string& name, const StreamInfo& info, PacketOutput* p, std::string* error) {
+    p->capture = IsCaptureName(name);
+    return p->capture ? CreateCapture(name, &p->rtp, error) : CreateDrk(name, info, false, &p->drk, error);
+}
+
+bool WritePackets(PacketOutput* p, const Packet& packet, std::string* error) {
+    return p->capture ? WriteCapturePacket(&p->rtp, packet, error) : WriteDrkPacket(&p->drk, packet, error);
+}
+
+bool FinishPackets(PacketOutput* p, uint64_t source_frames, std::string* error) {
+    return p->capture ? FinishCapture(&p->rtp, error) : FinishDrk(&p->drk, source_frames, error);
+}
+
+void AbandonPackets(PacketOutput* p) {
+    if (p->capture) AbandonCapture(&p->rtp);
+    else AbandonDrk(&p->drk);
+}
+
 // Warnings about the input, once on stderr and in the report.
 void WarnAboutInput(const FrameSource& s, const std::string& command, Report* report) {
     if (s.input.shorter_than_header)
@@ -264,10 +290,10 @@ bool RunFromAudio(const Options& o, const std::string& command, const std::strin
     }
     const bool writing_packets = !f.packets.empty();
     const bool decoding = !f.audio.empty();
-    DrkWriter packets;
+    PacketOutput packets;
     FrameSink sink;
     LossModel loss;
-    bool ok = (!writing_packets || CreateDrk(f.packets, info, false, &packets, error)) &&
+    bool ok = (!writing_packets || CreatePackets(f.packets, info, &packets, error)) &&
               (!decoding || (StartLoss(o.loss, &loss, error) && OpenSink(o, f.audio, info, false, true, &sink, error)));
     FrameEncoder encoder;
     StartEncoder(info, &encoder);
@@ -281,7 +307,7 @@ bool RunFromAudio(const Options& o, const std::string& command, const std::strin
         EncodeFrame(&encoder, frame.data(), &packet);
         CountPacket(packet, &stats);
         std::string note;
-        if (writing_packets) ok = WriteDrkPacket(&packets, packet, error);
+        if (writing_packets) ok = WritePackets(&packets, packet, error);
         if (decoding) {
             const bool lost = NextLost(&loss);
             sink.reference.insert(sink.reference.end(), reference.begin(), reference.end());
@@ -296,17 +322,18 @@ bool RunFromAudio(const Options& o, const std::string& command, const std::strin
     info.source_frames = source.input.frames_read;
     CloseAudioInput(&source.input);
     StopResampler(&source.resampler);
-    ok = ok && (!writing_packets || FinishDrk(&packets, info.source_frames, error)) &&
+    ok = ok && (!writing_packets || FinishPackets(&packets, info.source_frames, error)) &&
          (!decoding || FinishSink(&sink, info, error));
     EndProgress(&progress);
     if (!ok) {
-        if (writing_packets) AbandonDrk(&packets);
+        if (writing_packets) AbandonPackets(&packets);
         AbandonSink(&sink);
         return false;
     }
     *report = DescribeStream(command, info, stats);
     report->input = f.input;
     report->output = decoding ? f.audio : f.packets;
+    if (packets.capture) report->sdp = CaptureSdp(info);
     WarnAboutInput(source, command, report);
     if (decoding) {
         AddDecoding(sink.decoder, report);
@@ -316,50 +343,110 @@ bool RunFromAudio(const Options& o, const std::string& command, const std::strin
     return true;
 }
 
+namespace {
+
+// The packets to decode, from a .drk file or a capture; a capture's stream
+// also has the packets the network lost, each handed out as missing.
+struct PacketSource {
+    bool capture = false;
+    DrkReader drk;
+    CaptureInput rtp;
+    size_t next = 0;      // the captured packet handed out next
+    int64_t missing = 0;  // packets lost before it still to hand out
+};
+
+bool OpenPacketSource(const Options& o, const std::string& name, PacketSource* s, std::string* error) {
+    s->capture = IsCaptureName(name);
+    if (!s->capture) return OpenDrk(name, &s->drk, error);
+    if (!ReadCaptureInput(name, o.capture, &s->rtp, error)) return false;
+    s->missing = s->rtp.stream.packets[0].lost_before;
+    return true;
+}
+
+const StreamInfo& SourceInfo(const PacketSource& s) { return s.capture ? s.rtp.info : s.drk.info; }
+
+// The next packet, or with `missing` set one the network lost. False at the
+// end of the stream (with `error` empty) or on a fault (with `error` set).
+bool NextPacket(PacketSource* s, Packet* p, bool* missing, std::string* error) {
+    *missing = false;
+    if (!s->capture) return ReadDrkPacket(&s->drk, p, error);
+    error->clear();
+    const std::vector<rtp::CapturedPacket>& packets = s->rtp.stream.packets;
+    if (s->next == packets.size()) return false;
+    if (s->missing > 0) {
+        --s->missing;
+        *missing = true;
+        *p = Packet{};
+        return true;
+    }
+    *p = ToolPacket(packets[s->next++]);
+    if (s->next < packets.size()) s->missing = packets[s->next].lost_before;
+    return true;
+}
+
+void ClosePacketSource(PacketSource* s) {
+    if (!s->capture) CloseDrk(&s->drk);
+}
+
+// The stream's length in seconds, for the progress bar; 0 when not known.
+double SourceSeconds(const PacketSource& s) {
+    if (s.capture) return double(SourceInfo(s).source_frames) / kSampleRate;
+    return s.drk.length_at_end ? 0.0 : s.drk.packets * kFrameSeconds;
+}
+
+}  // namespace
+
 bool RunFromPackets(const Options& o, const RunFiles& f, Report* report, std::string* error) {
-    DrkReader reader;
-    if (!OpenDrk(f.input, &reader, error)) return false;
+    PacketSource source;
+    if (!OpenPacketSource(o, f.input, &source, error)) return false;
     LossModel loss;
     FrameSink sink;
-    bool ok = StartLoss(o.loss, &loss, error) && OpenSink(o, f.audio, reader.info, !reader.length_at_end, false, &sink, error);
+    const bool length_known = !source.capture && !source.drk.length_at_end;
+    bool ok = StartLoss(o.loss, &loss, error) && OpenSink(o, f.audio, SourceInfo(source), length_known, false, &sink, error);
     Packet packet;
+    bool missing = false;
     PacketStats stats;
-    Progress progress = StartProgress("decode", reader.length_at_end ? 0.0 : reader.packets * kFrameSeconds, o.quiet);
-    while (ok && ReadDrkPacket(&reader, &packet, error)) {
-        CountPacket(packet, &stats);
-        const bool lost = NextLost(&loss);
+    Progress progress = StartProgress("decode", SourceSeconds(source), o.quiet);
+    while (ok && NextPacket(&source, &packet, &missing, error)) {
+        if (missing) ++stats.packets;
+        else CountPacket(packet, &stats);
+        const bool lost = NextLost(&loss) || missing;
         DecodePacket(&sink.decoder, lost ? nullptr : &packet, &sink.decoded);
         ok = Pass(&sink, error);
-        if (o.verbose) PrintPacket(stderr, stats.packets - 1, packet, Note(sink.decoder, lost));
+        if (o.verbose) PrintPacket(stderr, stats.packets - 1, packet, missing ? "missing" : Note(sink.decoder, lost));
         ShowProgress(&progress, stats.packets * kFrameSeconds);
     }
     ok = ok && error->empty();
-    CloseDrk(&reader);
-    ok = ok && FinishSink(&sink, reader.info, error);
+    ClosePacketSource(&source);
+    ok = ok && FinishSink(&sink, SourceInfo(source), error);
     EndProgress(&progress);
     if (!ok) {
         AbandonSink(&sink);
         return false;
     }
-    *report = DescribeStream("decode", reader.info, stats);
+    *report = DescribeStream("decode", SourceInfo(source), stats);
     report->input = f.input;
     report->output = f.audio;
     AddDecoding(sink.decoder, report);
+    if (source.capture) AddCapture(source.rtp, report);
     return true;
 }
 
 bool DescribePackets(const Options& o, const std::string& input, FILE* out, Report* report, std::string* error) {
-    DrkReader reader;
-    if (!OpenDrk(input, &reader, error)) return false;
+    PacketSource source;
+    if (!OpenPacketSource(o, input, &source, error)) return false;
     Packet packet;
+    bool missing = false;
     PacketStats stats;
-    while (ReadDrkPacket(&reader, &packet, error)) {
+    while (NextPacket(&source, &packet, &missing, error)) {
+        if (missing) continue;
         CountPacket(packet, &stats);
         if (o.verbose) PrintPacket(out, stats.packets - 1, packet, "");
     }
-    CloseDrk(&reader);
+    ClosePacketSource(&source);
     if (!error->empty()) return false;
-    *report = DescribeStream("info", reader.info, stats);
+    *report = DescribeStream("info", SourceInfo(source), stats);
     report->input = input;
+    if (source.capture) AddCapture(source.rtp, report);
     return true;
 }

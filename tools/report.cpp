@@ -64,6 +64,25 @@ void AddDecoding(const FrameDecoder& d, Report* r) {
     r->timeline = d.timeline;
 }
 
+void AddCapture(const CaptureInput& in, Report* r) {
+    const rtp::StreamReport& s = in.stream.report;
+    char ssrc[16];
+    std::snprintf(ssrc, sizeof ssrc, "0x%08x", s.ssrc);
+    r->capture_stream = std::string("SSRC ") + ssrc + " " + rtp::EndpointText(s.source) + " -> " +
+                        rtp::EndpointText(s.destination);
+    r->config_found = in.stream.config_found;
+    r->gaps = s.gaps;
+    r->duplicates = s.duplicates;
+    r->reordered = s.reordered;
+    r->malformed = s.malformed;
+    r->wrong_length = in.stream.wrong_length;
+    r->fragments = in.fragments;
+    r->other_streams = s.others;
+    if (in.damaged || in.cut_short)
+        r->warnings.push_back(std::to_string(in.damaged) + " damaged frames in the capture" +
+                              (in.cut_short ? ", and it ends inside a packet" : ""));
+}
+
 void PrintReport(const Report& r, FILE* out) {
     const PacketStats& s = r.stats;
     if (!r.input.empty()) std::fprintf(out, "input        %s\n", r.input.c_str());
@@ -92,6 +111,18 @@ void PrintReport(const Report& r, FILE* out) {
             std::fprintf(out, b.blocks ? "  %s %.2f" : "  %s n/a", BandName(b).c_str(), b.db);
         std::fprintf(out, "\n");
     }
+    if (!r.capture_stream.empty()) {
+        std::fprintf(out, "stream       %s, configuration %s\n", r.capture_stream.c_str(),
+                     r.config_found ? "found from the packets" : "given");
+        std::fprintf(out,
+                     "network      %lld gaps, %lld duplicates, %lld reordered; dropped %lld malformed, %lld of another "
+                     "length, %lld IP fragments\n",
+                     static_cast<long long>(r.gaps), static_cast<long long>(r.duplicates),
+                     static_cast<long long>(r.reordered), static_cast<long long>(r.malformed),
+                     static_cast<long long>(r.wrong_length), static_cast<long long>(r.fragments));
+        for (const std::string& s : r.other_streams) std::fprintf(out, "other        %s\n", s.c_str());
+    }
+    if (!r.sdp.empty()) std::fprintf(out, "sdp          %s\n", r.sdp.c_str());
     for (const std::string& w : r.warnings) std::fprintf(out, "warning      %s\n", w.c_str());
 }
 
@@ -133,6 +164,17 @@ std::string ReportJson(const Report& r) {
         }
         j += "}";
     }
+    if (!r.capture_stream.empty()) {
+        j += ",\n  \"capture_stream\": " + Quoted(r.capture_stream) + ",\n";
+        j += "  \"configuration_found\": " + std::string(r.config_found ? "true" : "false") + ",\n";
+        j += "  \"gaps\": " + std::to_string(r.gaps) + ",\n";
+        j += "  \"duplicates\": " + std::to_string(r.duplicates) + ",\n";
+        j += "  \"reordered\": " + std::to_string(r.reordered) + ",\n";
+        j += "  \"malformed\": " + std::to_string(r.malformed) + ",\n";
+        j += "  \"wrong_length\": " + std::to_string(r.wrong_length) + ",\n";
+        j += "  \"ip_fragments\": " + std::to_string(r.fragments);
+    }
+    if (!r.sdp.empty()) j += ",\n  \"sdp\": " + Quoted(r.sdp);
     j += ",\n  \"warnings\": [";
     for (size_t i = 0; i < r.warnings.size(); ++i) j += (i ? ", " : "") + Quoted(r.warnings[i]);
     return j + "]\n}\n";

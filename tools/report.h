@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "capture_file.h"
 #include "codec.h"
 #include "quality.h"
 #include "stream.h"
@@ -37,6 +38,12 @@ struct Report {
     FrameTally frames;
     int damaged_frames = 0;  // frames the decoder found inconsistent
     std::string timeline;    // one mark per packet, see codec.h
+    // Read from a capture: the stream and what the network did to it.
+    std::string capture_stream;  // empty for a .drk file
+    bool config_found = false;   // from the packets, not given
+    int64_t gaps = 0, duplicates = 0, reordered = 0, malformed = 0, wrong_length = 0, fragments = 0;
+    std::vector<std::string> other_streams;
+    std::string sdp;  // of a capture written
     // Against the input (roundtrip only).
     bool measured = false;
     Quality quality;
@@ -45,6 +52,7 @@ struct Report {
 
 Report DescribeStream(const std::string& command, const StreamInfo& stream, const PacketStats& stats);
 void AddDecoding(const FrameDecoder& decoder, Report* report);
+void AddCapture(const CaptureInput& input, Report* report);
 void PrintReport(const Report& report, FILE* out);
 std::string ReportJson(const Report& report);
 // Writes the report as JSON when a path is given.

@@ -48,6 +48,7 @@ void MakeFiles(const fs::path& dir) {
     WriteText(dir / "mask.drk", patched(6, 5));
     WriteText(dir / "tail.drk", drk + "junk");
     WriteText(dir / "notes.txt", "these are not samples\n");
+    WriteText(dir / "notes.pcap", "not a capture\n");
     WriteText(dir / "bad-pattern.txt", "....x...\n..x.?...\n");
     WriteText(dir / "blank-pattern.txt", "\n \n");
     WriteText(dir / "a-file", "");
@@ -86,6 +87,9 @@ const BadCase kBadCases[] = {
     {"pattern and random loss together", "decode good.drk out.wav --loss 5 --loss-pattern bad-pattern.txt", "out.wav",
      "excludes"},
     {"option of another command", "info good.drk --bitrate 48000", "", "--bitrate is not for info"},
+    {"capture option for a .drk input", "decode good.drk out.wav --port 5004", "out.wav", "for a capture"},
+    {"incomplete fmtp", "decode notes.pcap out.wav --fmtp stereo=1", "out.wav", "--fmtp"},
+    {"not a capture", "decode notes.pcap out.wav", "out.wav", "notes.pcap"},
     {"option without value", "decode good.drk out.wav --seed", "out.wav", "needs a value"},
     {"missing file name", "encode good.wav", "", "IN OUT.drk"},
     {"unknown command", "transcode good.wav out.wav", "out.wav", "unknown command"},
