@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/core_decoder.h"
@@ -118,7 +119,7 @@ TEST(DecoderNoise, LaggedAdditiveGenerator) {
 
 TEST(CoreDecoder, FramesWithoutAByteDecodeAsFaintBaseNoise) {
     InitCoreTables();
-    for (int bits : {0, 1, 7, -16}) {
+    for (int bits : {0, 1, 2, 3, 4, 5, 6, 7, -16}) {
         const Decoded d = Decode({}, bits);  // no frame bytes at all
         EXPECT_EQ(d.state.split_index, 0);
         for (int r = 0; r < kBaseRegions; ++r) EXPECT_EQ(d.state.power_index[r], -7);
@@ -213,6 +214,18 @@ TEST(CoreDecoder, FrameChecksReportErrorValues) {
         EXPECT_EQ(d.state.frame_error, c.expected) << c.p0;
         EXPECT_EQ(d.console, c.expected ? "decoder: FRAME ERROR 4\n" : "");
     }
+}
+
+TEST(CoreDecoder, LengthsAreRoundedDownToWholeBytes) {
+    InitCoreTables();
+    const FrameWriter w = FlatSplit7Frame(0);
+    const NoiseSnapshot before = SaveNoise();
+    const auto decode = [&](int bits) {
+        BaseLayerNoise = before.base, ExtLayerNoise = before.ext, HighBandNoiseState = before.high;
+        const Decoded d = Decode(w.bytes, bits);
+        return std::make_tuple(d.c, d.console, d.state.frame_error, d.state.ext_available);
+    };
+    for (int bits : {553, 559, 1279}) EXPECT_EQ(decode(bits), decode(bits & ~7)) << bits;
 }
 
 TEST(CoreDecoder, PowerIndicesBeyondTheTableUseItsEnds) {
