@@ -50,14 +50,17 @@ void DecodePowerDifferences(CoreDecoderState* state, BitReader* reader, int firs
     // Reader and count in locals, so that they stay in registers.
     BitReader bits = *reader;
     int32_t left = *available;
-    uint64_t next = 0;
+    uint64_t next = PeekBits64(bits);
     for (int r = first; r <= last; ++r) {
         const int row = r - 1 < kLastPowerCodeRow ? r - 1 : kLastPowerCodeRow;
-        // A look holds 57 bits, two codes of at most 16: every other code goes
-        // on from the previous look without waiting for a load. Once the bits
-        // run out every later code reads as -1 whatever the look holds.
-        if ((r - first) % 2 == 0) next = PeekBits64(bits);
+        // A look holds 57 bits, enough for two codes of at most 16: the next
+        // code reads from a look taken at this one's start, whose load runs
+        // beside this code's lookup. Once the bits run out every later code
+        // reads as -1 whatever the look holds.
+        const uint64_t look = PeekBits64(bits);
+        const int32_t start = bits.position;
         const int index = ReadCode(&bits, rows[row], &next, &left);
+        next = look << (bits.position - start);
         p[r] = p[r - 1] + (index < 0 ? kZeroDifferenceIndex : index) - kZeroDifferenceIndex;
         state->sigma[r] = RegionAmplitude(p[r]);
     }

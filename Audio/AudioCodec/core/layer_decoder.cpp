@@ -114,7 +114,7 @@ int DecodeRegionVectors(BitReader* reader, const CodeLookup& codes, int category
     BitReader r = *reader;
     int32_t left = *available;
     int v = 0;
-    uint64_t bits = 0;
+    uint64_t bits = PeekBits64(r);
     uint32_t nonzero_digits = 0;
     bool cut = false;
     // Unrolled whole: the vector count is fixed per dimension, so no loop
@@ -123,16 +123,17 @@ int DecodeRegionVectors(BitReader* reader, const CodeLookup& codes, int category
     for (; v < kVectors; ++v) {
         // The code and its sign bits come from one look at the next bits. A
         // look holds 57 bits, enough for two vectors of at most 21 each, so
-        // every other vector goes on from its predecessor's look, without
-        // waiting for a load at the new position.
-        if (v % 2 == 0) bits = PeekBits64(r);
+        // the next vector reads from a look taken here, at this vector's
+        // start: its load runs beside this vector's lookup instead of
+        // waiting for where this vector ends.
+        const uint64_t look = PeekBits64(r);
         const CodeEntry entry = LookUpCode(codes, bits);
         const int used = CodeAndSignBits(entry);
         uint32_t next_five_bits = static_cast<uint32_t>((bits << CodeLength(entry)) >> (64 - 5));
         if (used <= left) {
             r.position += used;
             left -= used;
-            bits <<= used;
+            bits = look << used;
         } else {
             // Through copies, so that the loop's own state never has its
             // address taken and stays in registers.
