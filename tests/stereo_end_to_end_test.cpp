@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr int kSegmentFrames = 100;  // the loud channel swaps every 2 s
+constexpr int kSegmentFrames = 50;  // the loud channel swaps every second
 constexpr int kSegments = 4;
 constexpr int kFrames = kSegmentFrames * kSegments;
 constexpr int kTotalRate = 96000;  // 48 kbit/s per channel
