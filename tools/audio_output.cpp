@@ -62,6 +62,8 @@ std::vector<uint8_t> WavHeader(const AudioOutput& o, int64_t frames) {
 }
 
 bool Put(AudioOutput* o, const std::vector<uint8_t>& bytes, std::string* error) {
+    // An empty vector may have no storage at all, which fwrite must not be given.
+    if (bytes.empty()) return true;
     if (std::fwrite(bytes.data(), 1, bytes.size(), o->out.file) == bytes.size()) return true;
     return Fail(error, "cannot write " + o->out.name + ": " + std::strerror(errno));
 }
