@@ -1,5 +1,5 @@
 // Known answers typed from the published tables of the spectral core, the
-// transforms and the stereo analysis: a transcription or generation error
+// transforms, the speech detector and the stereo analysis: a transcription or generation error
 // in any of them fails here, whatever the codec's recorded digests say.
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 
 #include "core/core_tables.h"
 #include "frame_bits.h"
+#include "speech/decimator.h"
 #include "stereo/stereo_analysis.h"
 #include "stereo/stereo_tables.h"
 #include "transform/transform.h"
@@ -179,6 +180,31 @@ TEST(StereoTablesKnownAnswers, WindowBinRowsAndBandFloors) {
         EXPECT_EQ(StereoBinTable[j - 1][b][0], e[2]) << j << " " << b;
         EXPECT_EQ(StereoBinTable[j - 1][b][1], e[3]) << j << " " << b;
     }
+}
+
+// The speech detector's decimation filters: symmetric, with the published
+// gain at 0 Hz and first moment of the first half (sums of the typed taps),
+// so that a mistyped or swapped tap fails.
+TEST(SpeechTablesKnownAnswers, DecimatorTaps) {
+    struct Filter {
+        const float* taps;
+        int count;
+        double gain, moment;
+    };
+    const Filter filters[] = {{kDecimatorTaps48k.data(), 96, 1.008404, 23.125617},
+                              {kDecimatorTaps32k.data(), 64, 1.008070, 15.327314}};
+    for (const Filter& f : filters) {
+        double gain = 0, moment = 0;
+        for (int i = 0; i < f.count; ++i) {
+            EXPECT_EQ(f.taps[i], f.taps[f.count - 1 - i]) << f.count << " taps, " << i;
+            gain += f.taps[i];
+            if (i < f.count / 2) moment += i * static_cast<double>(f.taps[i]);
+        }
+        EXPECT_NEAR(gain, f.gain, 1e-7) << f.count << " taps";
+        EXPECT_NEAR(moment, f.moment, 1e-6) << f.count << " taps";
+    }
+    EXPECT_EQ(kDecimatorTaps48k[0], -0.000244f);
+    EXPECT_EQ(kDecimatorTaps48k[47], 0.160084f);
 }
 
 }  // namespace
