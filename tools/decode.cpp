@@ -7,11 +7,9 @@
 
 namespace {
 
-// The decoder's reach after a gap: at most this many frames are inserted,
-// and only the newest few can come from redundant copies.
-constexpr int64_t kMaxInsertedFrames = 20;
-constexpr int64_t kFramesFromCopies = 8;
-constexpr int kMaxDelivered = kMaxInsertedFrames + 1;
+// After a gap, the two packets in hand hold copies of frames up to this far
+// back; older lost frames can only be concealed.
+constexpr int64_t kFramesFromCopies = 2 * kMaxCopies;
 
 // Whether the decoder holds a copy of frame m - 1 - k when it rebuilds the
 // gap before packet m: odd k come from packet m's own copies (frames m - 2,
@@ -23,11 +21,14 @@ bool CopyInHand(int64_t k, int64_t next_loss, int copies) {
     return k / 2 + next_loss / 2 < copies;
 }
 
-// Marks the `gap` lost frames before packet m as the decoder fills them.
-void TallyGap(int64_t m, int64_t gap, int64_t next_loss, int copies, FrameDecoder* d) {
+// Marks the `gap` lost frames before packet m as the decoder filled them:
+// the newest `inserted` it delivered, the older ones it left out (a gap
+// beyond its reach, or one it does not rebuild, such as the one after the
+// first packet of a stereo stream).
+void TallyGap(int64_t m, int64_t gap, int64_t inserted, int64_t next_loss, int copies, FrameDecoder* d) {
     for (int64_t back = 1; back <= gap; ++back) {
         char& mark = d->timeline[m - back];
-        if (back > kMaxInsertedFrames) {
+        if (back > inserted) {
             mark = kMarkMuted;
             ++d->tally.muted;
         } else if (back <= kFramesFromCopies && CopyInHand(back - 1, next_loss, copies)) {
@@ -53,7 +54,7 @@ void StartDecoder(const StreamInfo& info, FrameDecoder* d) {
     Dremko_InitDecoderContext(d->context.data(), info.channels == 2);
     DremkoSetDecoderBitRate(d->context.data(), info.bit_rate);
     DremkoSetDecoderRdpBits(d->context.data(), CopyMask(info.copies));
-    d->delivered.resize(static_cast<size_t>(kMaxDelivered) * kFrameSamples * info.channels);
+    d->delivered.resize(static_cast<size_t>(DREMKO_MAX_DECODED_FRAMES) * kFrameSamples * info.channels);
 }
 
 void DecodePacket(FrameDecoder* d, const Packet* packet, std::vector<float>* out) {
@@ -71,7 +72,7 @@ void DecodePacket(FrameDecoder* d, const Packet* packet, std::vector<float>* out
                        &delivered);
     d->last_damaged = TakeLibraryLines();
     d->damaged += d->last_damaged;
-    if (d->stored >= 0 && d->stored_gap > 0) TallyGap(d->stored, d->stored_gap, d->run, d->info.copies, d);
+    if (d->stored >= 0 && d->stored_gap > 0) TallyGap(d->stored, d->stored_gap, delivered - 1, d->run, d->info.copies, d);
     // The first call gives one silent frame, each later one ends with the
     // stored packet's frame; frames the decoder skipped become silence.
     const int64_t expected = d->stored < 0 ? 1 : d->stored + 2;

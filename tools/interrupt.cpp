@@ -44,7 +44,10 @@ void RemoveTemporariesOnSignals() {
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     for (int s : kSignals) sigaddset(&action.sa_mask, s);
-    for (int s : kSignals) sigaction(s, &action, nullptr);
+    // A signal the caller ignores (nohup, a background job's SIGINT) stays ignored.
+    struct sigaction before {};
+    for (int s : kSignals)
+        if (sigaction(s, nullptr, &before) == 0 && before.sa_handler != SIG_IGN) sigaction(s, &action, nullptr);
 }
 
 void AddTemporary(const char* path) {

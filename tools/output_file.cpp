@@ -19,10 +19,21 @@ bool CannotWrite(const std::string& name, std::string* error) {
     return Fail(error, "cannot write " + name + ": " + std::strerror(errno));
 }
 
-// Where a finished regular file belongs: the target of a link, so the link stays.
+// Where a finished regular file belongs: the target of a link (also of one
+// to a file not yet there), so the link stays.
 std::string Resolved(const std::string& name) {
     char resolved[PATH_MAX];
-    return realpath(name.c_str(), resolved) ? std::string(resolved) : name;
+    if (realpath(name.c_str(), resolved)) return resolved;
+    std::string path = name;
+    constexpr int kMostLinks = 40;  // as the kernel follows
+    for (int hop = 0; hop < kMostLinks; ++hop) {
+        const ssize_t length = readlink(path.c_str(), resolved, sizeof resolved - 1);
+        if (length < 0) break;
+        const std::string target(resolved, static_cast<size_t>(length));
+        const size_t slash = path.find_last_of('/');
+        path = target[0] == '/' || slash == std::string::npos ? target : path.substr(0, slash + 1) + target;
+    }
+    return path;
 }
 
 // The full path a file not yet there would get, whatever the spelling.
@@ -34,9 +45,7 @@ std::string NewFilePath(const std::string& name) {
 
 bool WrittenStraight(const std::string& name) {
     struct stat info;
-    if (stat(name.c_str(), &info) == 0) return !S_ISREG(info.st_mode);
-    // A link to nowhere: opening it creates its target, the link stays.
-    return lstat(name.c_str(), &info) == 0;
+    return stat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
 }
 
 bool OpenStraight(OutputFile* out, int fd, std::string* error) {
@@ -124,11 +133,15 @@ bool CheckWritable(const std::string& name, std::string* error) {
     if (WrittenStraight(name)) return access(name.c_str(), W_OK) == 0 || CannotWrite(name, error);
     // A new file in the target's folder shows that the folder exists and takes files.
     const std::string probe = Resolved(name) + ".part-" + std::to_string(getpid());
+    AddTemporary(probe.c_str());
     const int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return CannotWrite(name, error);
-    close(fd);
-    unlink(probe.c_str());
-    return true;
+    const bool created = fd >= 0;
+    if (created) {
+        close(fd);
+        unlink(probe.c_str());
+    }
+    DropTemporary(probe.c_str());
+    return created || CannotWrite(name, error);
 }
 
 bool WriteWholeFile(const std::string& name, const std::string& contents, std::string* error) {

@@ -1,4 +1,5 @@
-// Where outputs go. A regular file (or a link to one, or a new name) is
+// Where outputs go. A regular file (or a link to one or to a name not yet
+// there, or a new name) is
 // written under a temporary name beside it and renamed into place only
 // when complete, so a failed or interrupted run never leaves a partial
 // file; anything else (a pipe, a terminal, a device) is written straight,

@@ -11,24 +11,55 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST_F(CliTest, HelpAndVersion) {
-    for (const char* command : {"encode", "decode", "roundtrip", "info", "demo"}) {
-        SCOPED_TRACE(command);
-        const Result r = RunDremko(dir_, std::string(command) + " --help");
-        EXPECT_EQ(r.status, 0);
-        EXPECT_EQ(r.out.rfind(std::string("usage: dremko ") + command, 0), 0u) << r.out;
-        EXPECT_NE(r.out.find("--help"), std::string::npos);
-    }
+TEST_F(CliTest, HelpAndVersionInBothSpellingsEverywhere) {
+    for (const char* command : {"encode", "decode", "roundtrip", "info", "demo"})
+        for (const char* help : {" --help", " -h"}) {
+            SCOPED_TRACE(std::string(command) + help);
+            const Result r = RunDremko(dir_, command + std::string(help));
+            EXPECT_EQ(r.status, 0);
+            EXPECT_EQ(r.out.rfind(std::string("usage: dremko ") + command, 0), 0u) << r.out;
+            EXPECT_NE(r.out.find("--help"), std::string::npos);
+        }
     EXPECT_NE(RunDremko(dir_, "decode --help").out.find("--loss-pattern"), std::string::npos);
     EXPECT_EQ(RunDremko(dir_, "encode --help").out.find("--loss"), std::string::npos);
-
-    const Result version = RunDremko(dir_, "--version");
-    EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out.rfind("dremko ", 0), 0u);
-
+    for (const char* args : {"--version", "-V", "info -V", "encode --version"}) {
+        const Result version = RunDremko(dir_, args);
+        EXPECT_EQ(version.status, 0) << args;
+        EXPECT_EQ(version.out.rfind("dremko ", 0), 0u) << args;
+    }
+    EXPECT_EQ(RunDremko(dir_, "-h").out.rfind("usage: dremko COMMAND", 0), 0u);
     const Result bare = RunDremko(dir_, "");
-    EXPECT_NE(bare.status, 0);
+    EXPECT_EQ(bare.status, 2);
     EXPECT_NE(bare.err.find("usage: dremko COMMAND"), std::string::npos);
+}
+
+// Input that codes but not as it claims: one warning on stderr, also in the report.
+TEST_F(CliTest, ShortAndClippedInputIsCodedWithAWarning) {
+    Pcm speech{48000, 1, test_signals::SpeechLike(50)};
+    WriteAudioFile(dir_ / "full.wav", speech, SF_FORMAT_WAV);
+    const std::string full = ReadText(dir_ / "full.wav");
+    WriteText(dir_ / "short.wav", full.substr(0, full.size() - 9600));
+    // Float samples, 300 of them beyond full scale, the largest at 1.5.
+    SF_INFO info{};
+    info.samplerate = 48000;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    std::vector<float> loud(48000, 0.25f);
+    for (int j = 0; j < 300; ++j) loud[160 * j] = 1.5f - 0.001f * j;
+    SNDFILE* f = sf_open((dir_ / "loud.wav").c_str(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr);
+    sf_writef_float(f, loud.data(), 48000);
+    sf_close(f);
+    const std::pair<const char*, const char*> cases[] = {
+        {"short.wav", "short.wav is shorter than its header says; coded the 43200 sample frames it holds"},
+        {"loud.wav", "300 samples clipped to 16 bits (peak 1.500, +3.5 dB of full scale)"}};
+    for (const auto& [input, warning] : cases) {
+        SCOPED_TRACE(input);
+        const Result r = RunDremko(dir_, std::string("encode ") + input + " out.drk -q --report r.json");
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, std::string("dremko encode: warning: ") + warning + "\n");
+        EXPECT_NE(ReadText(dir_ / "r.json").find(warning), std::string::npos);
+    }
 }
 
 TEST_F(CliTest, InfoDescribesTheStreamFromTheFileAlone) {

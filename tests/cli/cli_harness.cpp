@@ -13,20 +13,21 @@ namespace cli_test {
 
 namespace fs = std::filesystem;
 
-Result RunDremko(const fs::path& dir, const std::string& args) {
-    const fs::path out = dir / ".stdout";
-    const fs::path err = dir / ".stderr";
-    const std::string command = "cd '" + dir.string() + "' && '" DREMKO_CLI "' " + args + " > '" + out.string() +
-                                "' 2> '" + err.string() + "' < /dev/null";
+Result RunShell(const fs::path& dir, const std::string& script) {
+    const fs::path files[] = {dir / ".script", dir / ".stdout", dir / ".stderr"};
+    WriteText(files[0], script);
+    const std::string command = "cd '" + dir.string() + "' && DREMKO='" DREMKO_CLI
+                                "' sh .script > .stdout 2> .stderr < /dev/null";
     Result r;
     const int raw = std::system(command.c_str());
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = ReadText(out);
-    r.err = ReadText(err);
-    fs::remove(out);
-    fs::remove(err);
+    r.out = ReadText(files[1]);
+    r.err = ReadText(files[2]);
+    for (const fs::path& f : files) fs::remove(f);
     return r;
 }
+
+Result RunDremko(const fs::path& dir, const std::string& args) { return RunShell(dir, "\"$DREMKO\" " + args); }
 
 void WriteAudioFile(const fs::path& path, const Pcm& pcm, int format) {
     SF_INFO info{};

@@ -16,6 +16,9 @@ struct Result {
     std::string err;
 };
 
+// Runs a shell script with `dir` as the working folder and the binary's
+// path in $DREMKO; the script's exit status is the result's.
+Result RunShell(const std::filesystem::path& dir, const std::string& script);
 // Runs `dremko ARGS` with `dir` as the working folder.
 Result RunDremko(const std::filesystem::path& dir, const std::string& args);
 
