@@ -6,7 +6,7 @@
 # and chromium; node and npm come with the machine. With --cross, the cross
 # compilers and qemu-user of scripts/test_cross.sh.
 set -euo pipefail
-packages=(cmake make g++ pkg-config python3 libgtest-dev libsndfile1-dev libsoxr-dev libopus-dev
+packages=(cmake make g++ pkg-config python3 python3-numpy python3-matplotlib bash-completion libgtest-dev libsndfile1-dev libsoxr-dev libopus-dev
           clang libclang-rt-14-dev valgrind
           libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools
           gstreamer1.0-plugins-base gstreamer1.0-plugins-good libpcap-dev

@@ -1,11 +1,12 @@
 #!/usr/bin/python3
-"""Draws the input and decoded spectrograms of a dremko run, with its loss
-timeline, into a PNG.
+"""Draws the spectrograms of the audio a dremko run read and wrote, with its
+loss timeline when packets went through loss, into a PNG.
 
-usage: tools/plot_report.py REPORT.json OUT.png
+usage: dremko-plot-report REPORT.json OUT.png
 
-REPORT.json is written by `dremko decode|roundtrip --report` or by
-`dremko demo`. Needs Debian's python3-numpy and python3-matplotlib; audio
+REPORT.json is written by `dremko encode|decode|roundtrip --report` or by
+`dremko demo`; packet files, captures and standard input or output have no
+spectrogram. Needs Debian's python3-numpy and python3-matplotlib; audio
 other than WAV also needs python3-soundfile.
 """
 import json
@@ -13,11 +14,14 @@ import os
 import sys
 import wave
 
-import matplotlib
+try:
+    import matplotlib
 
-matplotlib.use("Agg")
-import matplotlib.pyplot as plt  # noqa: E402
-import numpy as np  # noqa: E402
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+    import numpy as np
+except ImportError:
+    sys.exit("plot_report: needs the Debian packages python3-numpy and python3-matplotlib")
 
 MARK_COLOURS = {"r": ("rebuilt from a copy", "tab:green"),
                 "c": ("concealed", "tab:orange"),
@@ -82,26 +86,38 @@ def timeline(axis, report):
         axis.legend(loc="upper right", fontsize=8, ncol=3)
 
 
+def is_audio(path):
+    return path not in ("", "-") and not path.lower().endswith((".drk", ".pcap", ".pcapng"))
+
+
 def main():
     if len(sys.argv) != 3:
         sys.exit(__doc__.strip())
     report_path, png_path = sys.argv[1], sys.argv[2]
     with open(report_path) as f:
         report = json.load(f)
-    source, source_rate = read_mono(find(report["input"], report_path))
-    decoded, decoded_rate = read_mono(find(report["output"], report_path))
-
-    figure, axes = plt.subplots(3, 1, figsize=(12, 8), sharex=True,
-                                gridspec_kw={"height_ratios": [4, 4, 1]})
-    spectrogram(axes[0], source, source_rate, f"input: {report['input']}")
-    quality = ""
-    if "snr_db" in report:
-        quality = f"  (SNR {report['snr_db']:.1f} dB, segmental SNR {report['segmental_snr_db']:.1f} dB)"
-    spectrogram(axes[1], decoded, decoded_rate,
-                f"decoded: {report['output']}, {report['total_kbps']:.1f} kbit/s, "
-                f"{report['copies']} copies{quality}")
-    timeline(axes[2], report)
-    axes[2].set_xlim(0, max(len(source) / source_rate, len(decoded) / decoded_rate))
+    panels = []
+    if is_audio(report["input"]):
+        panels.append((read_mono(find(report["input"], report_path)), f"input: {report['input']}"))
+    if is_audio(report["output"]):
+        quality = ""
+        if "snr_db" in report:
+            quality = f"  (SNR {report['snr_db']:.1f} dB, segmental SNR {report['segmental_snr_db']:.1f} dB)"
+        panels.append((read_mono(find(report["output"], report_path)),
+                       f"decoded: {report['output']}, {report['total_kbps']:.1f} kbit/s, "
+                       f"{report['copies']} copies{quality}"))
+    if not panels:
+        sys.exit(f"plot_report: {report_path} names no audio file to draw")
+    lossy = "timeline" in report
+    ratios = [4] * len(panels) + ([1] if lossy else [])
+    figure, axes = plt.subplots(len(ratios), 1, figsize=(12, sum(ratios) + 1), sharex=True,
+                                gridspec_kw={"height_ratios": ratios}, squeeze=False)
+    axes = axes[:, 0]
+    for axis, ((samples, rate), title) in zip(axes, panels):
+        spectrogram(axis, samples, rate, title)
+    if lossy:
+        timeline(axes[-1], report)
+    axes[-1].set_xlim(0, max(len(samples) / rate for (samples, rate), _ in panels))
     figure.tight_layout()
     figure.savefig(png_path, dpi=100)
 

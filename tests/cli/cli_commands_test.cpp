@@ -110,5 +110,15 @@ TEST_F(CliTest, DemoRunsWithoutArgumentsAndShowsWhatCopiesBuy) {
     EXPECT_GT(JsonNumber(copies, "snr_db"), JsonNumber(clean, "snr_db") - 3.0);
 }
 
+TEST_F(CliTest, PlotDrawsTheReportOfEveryRun) {
+    WriteAudioFile(dir_ / "in.wav", {48000, 1, test_signals::SpeechLike(50)}, SF_FORMAT_WAV);
+    for (const char* run : {"encode in.wav in.drk", "decode in.drk out.wav --loss 10", "roundtrip in.wav out.wav"}) {
+        SCOPED_TRACE(run);
+        const Result r = RunShell(dir_, std::string("\"$DREMKO\" ") + run + " -q --report r.json && '" DREMKO_PLOT
+                                                    "' r.json r.png && test -s r.png");
+        EXPECT_EQ(r.status, 0) << r.err;
+    }
+}
+
 }  // namespace
 }  // namespace cli_test

@@ -106,6 +106,7 @@ const BadCase kBadCases[] = {
     {"capture option for a .drk input", "decode good.drk out.wav --port 5004", 2, "for a capture"},
     {"incomplete fmtp", "decode notes.pcap out.wav --fmtp stereo=1", 2, "--fmtp"},
     {"not a capture", "decode notes.pcap out.wav", 1, "notes.pcap"},
+    {"three channels for the demo", "demo --input three.wav --out d", 1, "the demo takes mono or stereo"},
     {"unknown short option", "decode good.drk out.wav -x", 2, "unknown option -x"},
     {"option without value", "decode good.drk out.wav --seed", 2, "needs a value"},
     {"missing file name", "encode good.wav", 2, "IN OUT.drk"},

@@ -1,6 +1,7 @@
 # Installs the build tree into a fresh prefix and checks what a host finds
-# there: libraries with their version links and SONAME, header, the tool,
-# and the pkg-config and CMake package files.
+# there: libraries with their version links and SONAME, header, the tool
+# with its man page, completion and plotting script, and the pkg-config and
+# CMake package files.
 include(${CMAKE_CURRENT_LIST_DIR}/run_checked.cmake)
 
 unset(ENV{DESTDIR})  # everything goes under the scratch prefix
@@ -36,6 +37,12 @@ endif()
 
 # The installed tool runs from the prefix on the installed library.
 if(TOOL)
+  foreach(file ${PREFIX}/${BINDIR}/dremko-plot-report ${PREFIX}/share/man/man1/dremko.1
+               ${PREFIX}/share/bash-completion/completions/dremko)
+    if(NOT EXISTS ${file})
+      message(FATAL_ERROR "not installed: ${file}")
+    endif()
+  endforeach()
   run_checked(version ${PREFIX}/${BINDIR}/dremko --version)
   if(NOT version MATCHES "${VERSION}")
     message(FATAL_ERROR "dremko --version printed: ${version}")
