@@ -42,14 +42,16 @@ struct FrameDecoder {
     int64_t frames_out = 0;  // frames handed out, the decoder's first silent one included
     FrameTally tally;
     std::string timeline;
+    int64_t silent_before = 0;  // frames the last call skipped, to be heard as silence before its output
     int damaged = 0;       // frames the decoder found inconsistent
     int last_damaged = 0;  // of those, found in the last call
 };
 
 void StartDecoder(const StreamInfo& info, FrameDecoder* decoder);
 // Hands the next packet to the decoder (nullptr when it was lost) and
-// appends to `out` the frames it delivers, with silence for frames it
-// skipped: interleaved floats, starting with the decoder's silent frame.
+// appends to `out` the frames it delivers, as interleaved floats starting
+// with the decoder's silent frame; frames it skipped, which come before
+// them as silence, are counted in `silent_before`.
 void DecodePacket(FrameDecoder* decoder, const Packet* packet, std::vector<float>* out);
 // Marks the losses at the end, which nothing arrived to rebuild.
 void FinishDecoding(FrameDecoder* decoder);

@@ -41,10 +41,6 @@ void TallyGap(int64_t m, int64_t gap, int64_t inserted, int64_t next_loss, int c
     }
 }
 
-void AppendSilence(int64_t frames, int channels, std::vector<float>* out) {
-    out->insert(out->end(), static_cast<size_t>(frames) * kFrameSamples * channels, 0.0f);
-}
-
 }  // namespace
 
 void StartDecoder(const StreamInfo& info, FrameDecoder* d) {
@@ -60,6 +56,7 @@ void StartDecoder(const StreamInfo& info, FrameDecoder* d) {
 void DecodePacket(FrameDecoder* d, const Packet* packet, std::vector<float>* out) {
     const int64_t k = static_cast<int64_t>(d->timeline.size());
     d->last_damaged = 0;
+    d->silent_before = 0;
     if (!packet) {
         d->timeline.push_back(kMarkPending);
         ++d->run;
@@ -74,10 +71,10 @@ void DecodePacket(FrameDecoder* d, const Packet* packet, std::vector<float>* out
     d->damaged += d->last_damaged;
     if (d->stored >= 0 && d->stored_gap > 0) TallyGap(d->stored, d->stored_gap, delivered - 1, d->run, d->info.copies, d);
     // The first call gives one silent frame, each later one ends with the
-    // stored packet's frame; frames the decoder skipped become silence.
+    // stored packet's frame; frames the decoder skipped are silence.
     const int64_t expected = d->stored < 0 ? 1 : d->stored + 2;
     const int64_t skipped = std::max<int64_t>(expected - d->frames_out - delivered, 0);
-    AppendSilence(skipped, channels, out);
+    d->silent_before = skipped;
     // Delivered frames are planar per frame; the output is interleaved.
     for (int32_t f = 0; f < delivered; ++f)
         for (int i = 0; i < kFrameSamples; ++i)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <deque>
 
 #include "audio_output.h"
 #include "capture_file.h"
@@ -45,17 +46,28 @@ void TrimPass(Trimmer* t, const float* in, size_t frames, std::vector<float>* ou
     t->passed += pass / t->channels;
 }
 
-// Cuts what is beyond the length and fills silence up to it.
+// Learns the length: cuts what is beyond it.
+void TrimEnd(Trimmer* t, uint64_t limit, std::vector<float>* out) {
+    if (t->known) return;
+    t->known = true;
+    t->limit = limit;
+    std::vector<float> held;
+    held.swap(t->held);
+    TrimPass(t, held.data(), held.size() / t->channels, out);
+}
+
+// Fills silence up to the length, at most `frames` sample frames of it;
+// false when there is no more to fill.
+bool TrimFill(Trimmer* t, uint64_t frames, std::vector<float>* out) {
+    const uint64_t fill = std::min(frames, t->limit - std::min(t->limit, t->passed));
+    out->insert(out->end(), fill * t->channels, 0.0f);
+    t->passed += fill;
+    return fill > 0;
+}
+
 void TrimFinish(Trimmer* t, uint64_t limit, std::vector<float>* out) {
-    if (!t->known) {
-        t->known = true;
-        t->limit = limit;
-        std::vector<float> held;
-        held.swap(t->held);
-        TrimPass(t, held.data(), held.size() / t->channels, out);
-    }
-    if (t->passed < t->limit) out->insert(out->end(), (t->limit - t->passed) * t->channels, 0.0f);
-    t->passed = std::max(t->passed, t->limit);
+    TrimEnd(t, limit, out);
+    TrimFill(t, UINT64_MAX, out);
 }
 
 // Audio input brought to the frames the encoder takes: 48 kHz, one or two
@@ -156,6 +168,11 @@ struct FrameSink {
     bool measuring = false;
     QualityMeter meter;
     std::vector<float> reference, unmeasured;
+    std::vector<float> silence;  // one frame
+    uint64_t measured = 0;       // output sample frames measured or passed over
+    // Runs of output frames measured early against silence (first, count),
+    // to be passed over when their silence arrives.
+    std::deque<std::pair<uint64_t, uint64_t>> measured_early;
 };
 
 bool OpenSink(const Options& o, const std::string& audio, const StreamInfo& info, bool length_known, bool measuring,
@@ -169,6 +186,7 @@ bool OpenSink(const Options& o, const std::string& audio, const StreamInfo& info
     k->codec_trim.limit = codec_frames;
     k->source_trim.limit = info.source_frames;
     k->measuring = measuring;
+    k->silence.assign(static_cast<size_t>(kFrameSamples) * info.channels, 0.0f);
     if (measuring) StartQuality(info.channels, &k->meter);
     k->restoring = o.original_rate;
     const int rate = k->restoring ? static_cast<int>(info.source_rate) : kSampleRate;
@@ -182,11 +200,48 @@ bool OpenSink(const Options& o, const std::string& audio, const StreamInfo& info
 }
 
 void Measure(FrameSink* k) {
-    const size_t values = std::min(k->reference.size(), k->unmeasured.size());
-    if (values == 0) return;
-    MeasureBlock(&k->meter, k->reference.data(), k->unmeasured.data(), values / k->channels);
-    k->reference.erase(k->reference.begin(), k->reference.begin() + values);
-    k->unmeasured.erase(k->unmeasured.begin(), k->unmeasured.begin() + values);
+    const size_t channels = k->channels;
+    for (;;) {
+        const bool any_early = !k->measured_early.empty();
+        const uint64_t early = any_early ? k->measured_early.front().first * kFrameSamples : 0;
+        const size_t before_early = any_early ? static_cast<size_t>(early - k->measured) * channels : SIZE_MAX;
+        const size_t values = std::min({k->reference.size(), k->unmeasured.size(), before_early});
+        if (values) {
+            MeasureBlock(&k->meter, k->reference.data(), k->unmeasured.data(), values / channels);
+            k->reference.erase(k->reference.begin(), k->reference.begin() + values);
+            k->measured += values / channels;
+        }
+        const size_t frame = kFrameSamples * channels;
+        const bool pass_over = any_early && k->measured == early && k->unmeasured.size() >= values + frame;
+        k->unmeasured.erase(k->unmeasured.begin(), k->unmeasured.begin() + values + (pass_over ? frame : 0));
+        if (!pass_over) return;
+        k->measured += kFrameSamples;
+        auto& run = k->measured_early.front();
+        if (--run.second == 0) k->measured_early.pop_front();
+        else ++run.first;
+    }
+}
+
+// A run of losses beyond the decoder's reach leaves its oldest frames silent
+// for certain. Each is measured against silence as soon as that is sure, out
+// of order, so that the input of a long run need not wait for the next
+// packet. Called after each lost packet whose input frame was whole.
+void MeasureMutedEarly(FrameSink* k) {
+    constexpr int64_t kReach = DREMKO_MAX_DECODED_FRAMES - 1;  // frames a decoder call inserts at most
+    const FrameDecoder& d = k->decoder;
+    const size_t frame = kFrameSamples * k->channels;
+    // The packet kReach before the newest lost one is muted; its frame is
+    // the output's (packet - 1), whose input came kReach + 1 frames ago.
+    const int64_t output_frame = d.stored + d.run - kReach - 1;
+    if (d.run <= kReach || output_frame < 0 || k->reference.size() < (kReach + 2) * frame) return;
+    const size_t from = k->reference.size() - (kReach + 2) * frame;
+    MeasureBlock(&k->meter, k->reference.data() + from, k->silence.data(), kFrameSamples);
+    k->reference.erase(k->reference.begin() + from, k->reference.begin() + from + frame);
+    const uint64_t index = static_cast<uint64_t>(output_frame);
+    if (!k->measured_early.empty() && k->measured_early.back().first + k->measured_early.back().second == index)
+        ++k->measured_early.back().second;
+    else
+        k->measured_early.emplace_back(index, 1);
 }
 
 // Measures and writes the samples in `accepted`; `last` at the end of the stream.
@@ -209,21 +264,34 @@ bool Use(FrameSink* k, bool last, uint64_t source_frames, std::string* error) {
     return WriteAudioBlock(&k->output, out->data(), out->size() / k->channels, error);
 }
 
-// Takes what the decoder delivered for the last packet.
-bool Pass(FrameSink* k, std::string* error) {
-    const size_t frames = k->decoded.size() / k->channels;
+// Takes `frames` decoded sample frames, dropping the decoder's delay.
+bool Feed(FrameSink* k, const float* samples, size_t frames, std::string* error) {
     const size_t drop = static_cast<size_t>(std::min<uint64_t>(k->delay_left, frames));
     k->delay_left -= drop;
     k->accepted.clear();
-    TrimPass(&k->codec_trim, k->decoded.data() + drop * k->channels, frames - drop, &k->accepted);
-    k->decoded.clear();
+    TrimPass(&k->codec_trim, samples + drop * k->channels, frames - drop, &k->accepted);
     return Use(k, false, 0, error);
+}
+
+// Takes what the decoder delivered for the last packet, after the silence
+// of the frames it skipped (a frame at a time, however long the gap).
+bool Pass(FrameSink* k, std::string* error) {
+    for (int64_t f = 0; f < k->decoder.silent_before; ++f)
+        if (!Feed(k, k->silence.data(), kFrameSamples, error)) return false;
+    const bool fed = Feed(k, k->decoded.data(), k->decoded.size() / k->channels, error);
+    k->decoded.clear();
+    return fed;
 }
 
 bool FinishSink(FrameSink* k, const StreamInfo& info, std::string* error) {
     FinishDecoding(&k->decoder);
     k->accepted.clear();
-    TrimFinish(&k->codec_trim, CodecFrames(info.source_frames, info.source_rate), &k->accepted);
+    TrimEnd(&k->codec_trim, CodecFrames(info.source_frames, info.source_rate), &k->accepted);
+    // Frames never delivered are silence up to the length, a frame at a time.
+    while (TrimFill(&k->codec_trim, kFrameSamples, &k->accepted)) {
+        if (!Use(k, false, 0, error)) return false;
+        k->accepted.clear();
+    }
     if (!Use(k, true, info.source_frames, error)) return false;
     StopResampler(&k->back);
     return !k->writing || CloseAudioOutput(&k->output, error);
@@ -312,6 +380,7 @@ bool RunFromAudio(const Options& o, const std::string& command, const std::strin
             const bool lost = NextLost(&loss);
             sink.reference.insert(sink.reference.end(), reference.begin(), reference.end());
             DecodePacket(&sink.decoder, lost ? nullptr : &packet, &sink.decoded);
+            if (lost && reference.size() == frame.size()) MeasureMutedEarly(&sink);
             ok = ok && Pass(&sink, error);
             note = Note(sink.decoder, lost);
         }
