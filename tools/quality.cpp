@@ -26,43 +26,69 @@ constexpr size_t kBands = std::size(kBandEdgesHz) - 1;
 // measure the codec's noise against nothing.
 constexpr double kBandFloor = 1e-8;
 
-void Fft(std::vector<std::complex<double>>* data) {
-    std::vector<std::complex<double>>& a = *data;
-    const size_t n = a.size();
-    for (size_t i = 1, j = 0; i < n; ++i) {
-        size_t bit = n >> 1;
+// The window, its energy and the transform's twiddles, made once.
+struct SpectrumTables {
+    double window[kFftSize];
+    double window_energy = 0.0;
+    std::complex<double> twiddle[kFftSize / 2];  // exp(-2 pi i k / kFftSize)
+};
+
+const SpectrumTables& Tables() {
+    static const SpectrumTables tables = [] {
+        SpectrumTables t;
+        for (int i = 0; i < kFftSize; ++i) {
+            t.window[i] = 0.5 - 0.5 * std::cos(2.0 * kPi * i / kFftSize);
+            t.window_energy += t.window[i] * t.window[i];
+        }
+        for (int k = 0; k < kFftSize / 2; ++k) t.twiddle[k] = std::polar(1.0, -2.0 * kPi * k / kFftSize);
+        return t;
+    }();
+    return tables;
+}
+
+// Products written out: std::complex's operator* guards against infinities
+// through a library call, which costs more than the whole butterfly.
+std::complex<double> Times(std::complex<double> a, std::complex<double> b) {
+    return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
+}
+
+void Fft(std::complex<double>* a) {
+    const SpectrumTables& t = Tables();
+    for (int i = 1, j = 0; i < kFftSize; ++i) {
+        int bit = kFftSize >> 1;
         for (; j & bit; bit >>= 1) j ^= bit;
         j ^= bit;
         if (i < j) std::swap(a[i], a[j]);
     }
-    for (size_t len = 2; len <= n; len <<= 1) {
-        const std::complex<double> step = std::polar(1.0, -2.0 * kPi / static_cast<double>(len));
-        for (size_t i = 0; i < n; i += len) {
-            std::complex<double> w = 1.0;
-            for (size_t j = 0; j < len / 2; ++j, w *= step) {
-                const std::complex<double> u = a[i + j];
-                const std::complex<double> v = a[i + j + len / 2] * w;
-                a[i + j] = u + v;
-                a[i + j + len / 2] = u - v;
+    for (int len = 2; len <= kFftSize; len <<= 1) {
+        // Each twiddle once per stage, across all the stage's blocks.
+        for (int j = 0; j < len / 2; ++j) {
+            const std::complex<double> w = t.twiddle[j * (kFftSize / len)];
+            for (int i = j; i < kFftSize; i += len) {
+                const std::complex<double> u = a[i];
+                const std::complex<double> v = Times(a[i + len / 2], w);
+                a[i] = u + v;
+                a[i + len / 2] = u - v;
             }
         }
     }
 }
 
-// Power spectrum of a Hann-windowed block, in units where full-scale white
-// noise has power 1 in every bin.
-std::vector<double> PowerSpectrum(const double* x) {
-    std::vector<std::complex<double>> bins(kFftSize);
-    double window_energy = 0.0;
-    for (int i = 0; i < kFftSize; ++i) {
-        const double w = 0.5 - 0.5 * std::cos(2.0 * kPi * i / kFftSize);
-        bins[i] = w * x[i] / 32768.0;
-        window_energy += w * w;
+// Power spectra of two Hann-windowed blocks, in units where full-scale white
+// noise has power 1 in every bin. One transform serves both: x in the real
+// part, y in the imaginary, separated by the spectra's symmetry.
+void PowerSpectra(const double* x, const double* y, double* px, double* py) {
+    const SpectrumTables& t = Tables();
+    std::complex<double> bins[kFftSize];
+    for (int i = 0; i < kFftSize; ++i) bins[i] = {t.window[i] * x[i] / 32768.0, t.window[i] * y[i] / 32768.0};
+    Fft(bins);
+    const double scale = 0.25 / t.window_energy;
+    for (int k = 0; k < kFftSize / 2; ++k) {
+        const std::complex<double> z = bins[k];
+        const std::complex<double> mirror = std::conj(bins[(kFftSize - k) % kFftSize]);
+        px[k] = std::norm(z + mirror) * scale;
+        py[k] = std::norm(z - mirror) * scale;
     }
-    Fft(&bins);
-    std::vector<double> power(kFftSize / 2);
-    for (int k = 0; k < kFftSize / 2; ++k) power[k] = std::norm(bins[k]) / window_energy;
-    return power;
 }
 
 double Rms(const double* x, size_t n) {
@@ -88,8 +114,9 @@ void AddSegment(QualityMeter* m, const double* ref, const double* dec) {
 void AddBlock(QualityMeter* m, const double* ref, const double* dec) {
     if (Rms(ref, kFftSize) < kSilenceRms) return;
     const double hz_per_bin = static_cast<double>(kSampleRate) / kFftSize;
-    const std::vector<double> pr = PowerSpectrum(ref);
-    const std::vector<double> pd = PowerSpectrum(dec);
+    double pr[kFftSize / 2];
+    double pd[kFftSize / 2];
+    PowerSpectra(ref, dec, pr, pd);
     for (size_t b = 0; b < kBands; ++b) {
         const int first = static_cast<int>(std::ceil(kBandEdgesHz[b] / hz_per_bin));
         const int last = static_cast<int>(std::ceil(kBandEdgesHz[b + 1] / hz_per_bin));
@@ -105,7 +132,8 @@ void AddBlock(QualityMeter* m, const double* ref, const double* dec) {
                 r += pr[g];
                 d += pd[g];
             }
-            squares += std::pow(10.0 * std::log10(r / d), 2);
+            const double db = 10.0 * std::log10(r / d);
+            squares += db * db;
         }
         m->band_sums[b] += std::sqrt(squares / groups);
         ++m->band_blocks[b];
