@@ -38,7 +38,9 @@ std::vector<uint8_t> WavHeader(const AudioOutput& o, int64_t frames) {
     const uint32_t header_bytes = real ? 58 : 44;
     const uint64_t riff = data + header_bytes - 8;
     std::vector<uint8_t> h;
-    auto text = [&h](const char* four) { h.insert(h.end(), four, four + 4); };
+    auto text = [&h](const char* four) {
+        for (int i = 0; i < 4; ++i) h.push_back(static_cast<uint8_t>(four[i]));
+    };
     text("RIFF");
     PutLittleEndian(&h, riff > kUnknownSize ? kUnknownSize : riff, 4);
     text("WAVE");
