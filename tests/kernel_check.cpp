@@ -2,7 +2,7 @@
 // the plain set on the same random and edge inputs: every buffer must come
 // out with the same bits (any two NaNs count as equal). The kernels and the
 // inputs each argument takes come from the kernels' own list
-// (kernels/kernel_list.inc), so a new kernel is checked without a line here.
+// (kernels/kernel_list.h), so a new kernel is checked without a line here.
 //
 //   kernel_check [--bench]
 //
@@ -60,7 +60,7 @@ bool Register(const char* name, std::vector<Signature*> sets, Specs... specs);
     DREMKO_INSTRUCTION_SETS(DREMKO_DECLARE_IN_SET, name, signature)     \
     const bool name##_registered = Register<signature>(                 \
         #name, {DREMKO_INSTRUCTION_SETS(KERNEL_CHECK_POINTER, name)}, __VA_ARGS__);
-#include "kernels/kernel_list.inc"
+#include "kernels/kernel_list.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "interface/packet_layout.h"
+#include "frame.h"
 
 namespace {
 

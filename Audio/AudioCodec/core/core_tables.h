@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "interface/packet_layout.h"
+#include "frame.h"
 
 constexpr int kRegions = 44;          // regions of 20 coefficients, 0 ... 879
 constexpr int kBaseRegions = 28;      // regions 0 ... 27

@@ -1,6 +1,6 @@
-// The frame and the packet, as the encoder writes them and the decoder, the
-// tools and the tests read them. The numbers a host also needs come from
-// the public header; everything here is built from them.
+// The packet, as the encoder writes it and the decoder, the tools and the
+// tests read it, around the frame of frame.h. The numbers a host also needs
+// come from the public header; everything here is built from them.
 //
 // A packet has no header. Per channel it holds the main frame (the first
 // bytes of that frame's 160-byte coding) and then up to four copies, the
@@ -10,12 +10,8 @@
 #include <cstdint>
 
 #include "dremko.h"
+#include "frame.h"
 
-constexpr int kSampleRate = DREMKO_SAMPLE_RATE;
-constexpr int kFrameSamples = DREMKO_FRAME_SAMPLES;  // per channel; also the coefficients per frame
-constexpr int kFramesPerSecond = kSampleRate / kFrameSamples;
-constexpr int kCoreFrameBytes = DREMKO_CORE_FRAME_BYTES;
-constexpr int kCoreFrameBits = 8 * kCoreFrameBytes;
 constexpr int kCopyBytes = DREMKO_COPY_BYTES;
 constexpr int kCopyBits = 8 * kCopyBytes;
 constexpr int kMaxCopies = DREMKO_MAX_COPIES;

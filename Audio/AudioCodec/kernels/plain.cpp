@@ -16,4 +16,4 @@
 #endif
 #define KERNEL_SUM_LANES 2
 #define KERNEL_SUM_REGISTERS 8
-#include "kernels/kernel_list.inc"
+#include "kernels/kernel_list.h"

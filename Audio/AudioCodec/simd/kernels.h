@@ -1,5 +1,5 @@
 // The lane kernels' declarations and dispatch. A kernel's body
-// (kernels/kernel_list.inc lists them) opens with DREMKO_KERNEL_ENTRY, which
+// (kernels/kernel_list.h lists them) opens with DREMKO_KERNEL_ENTRY, which
 // declares the kernel once in every set's namespace; each kernels/ set file
 // compiles every body into its namespace; a caller includes the body's file
 // and calls the kernel with DREMKO_KERNEL.

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "interface/packet_layout.h"
+#include "frame.h"
 
 // Rising half of the 1920-tap sine window, sin(pi (n + 0.5) / 1920).
 extern const float SineWindow[kFrameSamples];

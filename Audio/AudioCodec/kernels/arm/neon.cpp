@@ -9,5 +9,5 @@
 #define KERNEL_TARGET_END
 #define KERNEL_SUM_LANES 2
 #define KERNEL_SUM_REGISTERS 8
-#include "kernels/kernel_list.inc"
+#include "kernels/kernel_list.h"
 #endif

@@ -18,5 +18,5 @@
 #define KERNEL_WIDEN_SUMS(v) _mm256_cvtps_pd(v)
 #define KERNEL_SUM_LANES 4
 #define KERNEL_SUM_REGISTERS 8
-#include "kernels/kernel_list.inc"
+#include "kernels/kernel_list.h"
 #endif

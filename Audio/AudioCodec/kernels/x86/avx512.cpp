@@ -30,5 +30,5 @@
 // conversions (other counts measured: docs/performance.md).
 #define KERNEL_SUM_LANES 8
 #define KERNEL_SUM_REGISTERS 10
-#include "kernels/kernel_list.inc"
+#include "kernels/kernel_list.h"
 #endif

@@ -1,7 +1,8 @@
 // The lane kernels: every body, compiled once per instruction set by the set
 // files beside this list and run by the kernel tests against the plain set.
 // A new kernel is its body's file (opening with DREMKO_KERNEL_ENTRY) and its
-// line here.
+// line here. Each set file includes this list under its own set's macros, so
+// it has no include guard.
 #include "core/region_powers.inc"
 #include "simd/gain.inc"
 #include "speech/decimator_filter.inc"
