@@ -21,6 +21,8 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <type_traits>
+#include <vector>
 
 #include "bench_audio.h"
 #include "simd/instruction_set.h"
@@ -67,7 +69,12 @@ Options ParseOptions(int argc, char** argv) {
             o.digest = true;
         } else if (arg == "--plain") {
             ForceInstructionSet(InstructionSet::kPlain);
-        } else if (arg == "--instruction-set" && i + 1 < argc && InstructionSetNamed(argv[i + 1], &set)) {
+        } else if (arg == "--instruction-set" && i + 1 < argc) {
+            // A set of another architecture is refused, never run as the plain one.
+            if (!InstructionSetNamed(argv[i + 1], &set)) {
+                std::fprintf(stderr, "dremko_bench: this build has no instruction set %s\n", argv[i + 1]);
+                std::exit(2);
+            }
             if (!ForceInstructionSet(set)) {
                 std::fprintf(stderr, "dremko_bench: this processor has no %s\n", argv[i + 1]);
                 std::exit(2);
@@ -148,10 +155,22 @@ void PrintSingleCalls(const Options& o, const BenchAudio& audio, double first_in
     std::printf("| %-62s | %8.1f |\n", "first initialisation in a process (builds the shared tables)", first_init);
 }
 
-// FNV-1a, 64 bits, over raw bytes.
-uint64_t Fnv1a(const void* data, size_t bytes, uint64_t hash = 14695981039346656037ull) {
-    const auto* p = static_cast<const uint8_t*>(data);
-    for (size_t i = 0; i < bytes; ++i) hash = (hash ^ p[i]) * 1099511628211ull;
+// FNV-1a, 64 bits, over bytes; values are fed low byte first, so that every
+// target's digests compare.
+uint64_t Fnv1a(const uint8_t* data, size_t bytes, uint64_t hash = 14695981039346656037ull) {
+    for (size_t i = 0; i < bytes; ++i) hash = (hash ^ data[i]) * 1099511628211ull;
+    return hash;
+}
+template <typename Value>
+uint64_t Fnv1aValues(const std::vector<Value>& values) {
+    uint64_t hash = Fnv1a(nullptr, 0);
+    for (const Value v : values) {
+        const auto bits = static_cast<std::make_unsigned_t<Value>>(v);
+        for (size_t b = 0; b < sizeof bits; ++b) {
+            const uint8_t byte = static_cast<uint8_t>(bits >> (8 * b));
+            hash = Fnv1a(&byte, 1, hash);
+        }
+    }
     return hash;
 }
 
@@ -170,10 +189,9 @@ void PrintDigests(const BenchAudio& audio, const std::vector<bool>& lossy) {
                 for (const Packet& p : encoded.packets) packets = Fnv1a(p.data(), p.size(), packets);
                 std::printf("%s r%d packets %016llx flags-levels %016llx pcm %016llx pcm-loss %016llx\n",
                             StreamName(stream).c_str(), copies, static_cast<unsigned long long>(packets),
-                            static_cast<unsigned long long>(
-                                Fnv1a(encoded.flags_levels.data(), encoded.flags_levels.size() * sizeof(int32_t))),
-                            static_cast<unsigned long long>(Fnv1a(clean.data(), clean.size() * sizeof(int16_t))),
-                            static_cast<unsigned long long>(Fnv1a(lost.data(), lost.size() * sizeof(int16_t))));
+                            static_cast<unsigned long long>(Fnv1aValues(encoded.flags_levels)),
+                            static_cast<unsigned long long>(Fnv1aValues(clean)),
+                            static_cast<unsigned long long>(Fnv1aValues(lost)));
             }
 }
 
