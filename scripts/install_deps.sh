@@ -4,7 +4,8 @@
 # when any is missing. With --web, also those of the WebAssembly build and
 # the web package's tests: emscripten (with node's acorn for its optimiser)
 # and chromium; node and npm come with the machine. With --cross, the cross
-# compilers and qemu-user of scripts/test_cross.sh.
+# compilers, qemu-user and ccache of scripts/test_cross.sh, and the arm64
+# libopus its AArch64 benchmark links (Debian's arm64 architecture added).
 set -euo pipefail
 packages=(cmake make g++ pkg-config python3 python3-numpy python3-matplotlib bash-completion libgtest-dev libsndfile1-dev libsoxr-dev libopus-dev
           clang libclang-rt-14-dev valgrind
@@ -15,7 +16,7 @@ if [ "${1:-}" = --web ]; then
   packages+=(emscripten chromium)
 fi
 if [ "${1:-}" = --cross ]; then
-  packages+=(g++-aarch64-linux-gnu g++-s390x-linux-gnu g++-riscv64-linux-gnu qemu-user)
+  packages+=(g++-aarch64-linux-gnu g++-s390x-linux-gnu g++-riscv64-linux-gnu qemu-user ccache libopus-dev:arm64)
 fi
 missing=()
 for p in "${packages[@]}"; do
@@ -26,6 +27,13 @@ if [ ${#missing[@]} -gt 0 ]; then
   sudo_cmd=()
   [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
   export DEBIAN_FRONTEND=noninteractive
+  # A package of another architecture (name:arch) needs that architecture.
+  for p in "${missing[@]}"; do
+    arch=${p#*:}
+    if [ "$arch" != "$p" ] && ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
+      "${sudo_cmd[@]}" dpkg --add-architecture "$arch"
+    fi
+  done
   "${sudo_cmd[@]}" apt-get update -qq
   "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
