@@ -8,6 +8,16 @@ unset(ENV{DESTDIR})  # everything goes under the scratch prefix
 file(REMOVE_RECURSE ${PREFIX})
 run_checked(out ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX} --config ${CONFIG})
 
+# Nothing lands outside the prefix: an absolute destination would write into
+# the system (the GStreamer plugin once did) and outlive the test.
+file(STRINGS ${BUILD_DIR}/install_manifest.txt installed)
+foreach(file IN LISTS installed)
+  string(FIND "${file}" "${PREFIX}/" at)
+  if(NOT at EQUAL 0)
+    message(FATAL_ERROR "installed outside the prefix: ${file}")
+  endif()
+endforeach()
+
 set(lib ${PREFIX}/${LIBDIR})
 string(REGEX MATCH "^[0-9]+" major ${VERSION})
 set(expected
