@@ -26,11 +26,15 @@ constexpr size_t kBands = std::size(kBandEdgesHz) - 1;
 // measure the codec's noise against nothing.
 constexpr double kBandFloor = 1e-8;
 
-// The window, its energy and the transform's twiddles, made once.
+// The window, its energy and the transform's bit-reversed order and
+// twiddles, made once. The twiddles of the stage whose butterflies span
+// `half` bins sit at [half, 2 half), so each stage reads them in order.
 struct SpectrumTables {
     double window[kFftSize];
     double window_energy = 0.0;
-    std::complex<double> twiddle[kFftSize / 2];  // exp(-2 pi i k / kFftSize)
+    int reversed[kFftSize];
+    double twiddle_re[kFftSize];
+    double twiddle_im[kFftSize];
 };
 
 const SpectrumTables& Tables() {
@@ -39,36 +43,48 @@ const SpectrumTables& Tables() {
         for (int i = 0; i < kFftSize; ++i) {
             t.window[i] = 0.5 - 0.5 * std::cos(2.0 * kPi * i / kFftSize);
             t.window_energy += t.window[i] * t.window[i];
+            int r = 0;
+            for (int bit = 1, mirror = kFftSize >> 1; bit < kFftSize; bit <<= 1, mirror >>= 1)
+                if (i & bit) r |= mirror;
+            t.reversed[i] = r;
         }
-        for (int k = 0; k < kFftSize / 2; ++k) t.twiddle[k] = std::polar(1.0, -2.0 * kPi * k / kFftSize);
+        for (int half = 1; half < kFftSize; half <<= 1)
+            for (int j = 0; j < half; ++j) {
+                const std::complex<double> w = std::polar(1.0, -2.0 * kPi * (j * (kFftSize / (2 * half))) / kFftSize);
+                t.twiddle_re[half + j] = w.real();
+                t.twiddle_im[half + j] = w.imag();
+            }
         return t;
     }();
     return tables;
 }
 
-// Products written out: std::complex's operator* guards against infinities
-// through a library call, which costs more than the whole butterfly.
-std::complex<double> Times(std::complex<double> a, std::complex<double> b) {
-    return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
-}
-
-void Fft(std::complex<double>* a) {
+// Radix 2 in place, the real and imaginary parts in separate arrays so the
+// butterflies of a block run over contiguous lanes.
+void Fft(double* re, double* im) {
     const SpectrumTables& t = Tables();
-    for (int i = 1, j = 0; i < kFftSize; ++i) {
-        int bit = kFftSize >> 1;
-        for (; j & bit; bit >>= 1) j ^= bit;
-        j ^= bit;
-        if (i < j) std::swap(a[i], a[j]);
+    for (int i = 0; i < kFftSize; ++i) {
+        const int j = t.reversed[i];
+        if (i < j) {
+            std::swap(re[i], re[j]);
+            std::swap(im[i], im[j]);
+        }
     }
-    for (int len = 2; len <= kFftSize; len <<= 1) {
-        // Each twiddle once per stage, across all the stage's blocks.
-        for (int j = 0; j < len / 2; ++j) {
-            const std::complex<double> w = t.twiddle[j * (kFftSize / len)];
-            for (int i = j; i < kFftSize; i += len) {
-                const std::complex<double> u = a[i];
-                const std::complex<double> v = Times(a[i + len / 2], w);
-                a[i] = u + v;
-                a[i + len / 2] = u - v;
+    for (int half = 1; half < kFftSize; half <<= 1) {
+        const double* wr = t.twiddle_re + half;
+        const double* wi = t.twiddle_im + half;
+        for (int start = 0; start < kFftSize; start += 2 * half) {
+            double* ar = re + start;
+            double* ai = im + start;
+            double* br = ar + half;
+            double* bi = ai + half;
+            for (int j = 0; j < half; ++j) {
+                const double vr = br[j] * wr[j] - bi[j] * wi[j];
+                const double vi = br[j] * wi[j] + bi[j] * wr[j];
+                br[j] = ar[j] - vr;
+                bi[j] = ai[j] - vi;
+                ar[j] = ar[j] + vr;
+                ai[j] = ai[j] + vi;
             }
         }
     }
@@ -79,15 +95,18 @@ void Fft(std::complex<double>* a) {
 // part, y in the imaginary, separated by the spectra's symmetry.
 void PowerSpectra(const double* x, const double* y, double* px, double* py) {
     const SpectrumTables& t = Tables();
-    std::complex<double> bins[kFftSize];
-    for (int i = 0; i < kFftSize; ++i) bins[i] = {t.window[i] * x[i] / 32768.0, t.window[i] * y[i] / 32768.0};
-    Fft(bins);
+    double re[kFftSize];
+    double im[kFftSize];
+    for (int i = 0; i < kFftSize; ++i) {
+        re[i] = t.window[i] * x[i] / 32768.0;
+        im[i] = t.window[i] * y[i] / 32768.0;
+    }
+    Fft(re, im);
     const double scale = 0.25 / t.window_energy;
     for (int k = 0; k < kFftSize / 2; ++k) {
-        const std::complex<double> z = bins[k];
-        const std::complex<double> mirror = std::conj(bins[(kFftSize - k) % kFftSize]);
-        px[k] = std::norm(z + mirror) * scale;
-        py[k] = std::norm(z - mirror) * scale;
+        const int m = (kFftSize - k) % kFftSize;
+        px[k] = std::norm(std::complex<double>(re[k] + re[m], im[k] - im[m])) * scale;
+        py[k] = std::norm(std::complex<double>(re[k] - re[m], im[k] + im[m])) * scale;
     }
 }
 
@@ -153,17 +172,29 @@ void StartQuality(int channels, QualityMeter* m) {
 
 void MeasureBlock(QualityMeter* m, const float* reference, const float* decoded, size_t frames) {
     const int channels = m->channels;
-    for (size_t i = 0; i < frames * channels; ++i) {
-        const double r = reference[i] * 32768.0;
-        const double d = decoded[i] * 32768.0;
-        m->signal += r * r;
-        m->noise += (r - d) * (r - d);
-        m->reference[i % channels].push_back(r);
-        m->decoded[i % channels].push_back(d);
-    }
     // Each channel's samples from `held_from` on are kept until the
     // segments (one frame long) and the half-overlapping blocks use them.
-    const size_t held = m->reference[0].size();
+    const size_t before = m->reference[0].size();
+    for (int c = 0; c < channels; ++c) {
+        m->reference[c].resize(before + frames);
+        m->decoded[c].resize(before + frames);
+    }
+    // The sums in locals: through the meter, each sample's stores would
+    // have to store them too.
+    double signal = m->signal;
+    double noise = m->noise;
+    for (size_t f = 0; f < frames; ++f)
+        for (int c = 0; c < channels; ++c) {
+            const double r = reference[f * channels + c] * 32768.0;
+            const double d = decoded[f * channels + c] * 32768.0;
+            signal += r * r;
+            noise += (r - d) * (r - d);
+            m->reference[c][before + f] = r;
+            m->decoded[c][before + f] = d;
+        }
+    m->signal = signal;
+    m->noise = noise;
+    const size_t held = before + frames;
     size_t used = 0;
     while (m->next_segment + kFrameSamples <= m->held_from + held) {
         for (int c = 0; c < channels; ++c)

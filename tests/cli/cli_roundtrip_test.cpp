@@ -77,6 +77,19 @@ INSTANTIATE_TEST_SUITE_P(Files, RoundTrip,
                                            Case{"flac_48k_mono", SF_FORMAT_FLAC, "flac", 48000, 1}),
                          [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
+// A 5 kHz tone: only the 4-8 kHz band has sound, so only it gets a
+// spectral distance, and the codec keeps the tone's spectrum there. Any
+// leak in the measure's transform gives the empty bands a figure.
+TEST_F(CliTest, SpectralDistanceOnlyWhereTheInputHasSound) {
+    WriteAudioFile(dir_ / "tone.wav", Pcm{48000, 1, test_signals::Tone(100, 5000.0, 8000.0)}, SF_FORMAT_WAV);
+    ASSERT_EQ(RunDremko(dir_, "roundtrip tone.wav out.wav --report r.json").status, 0);
+    const std::string report = ReadText(dir_ / "r.json");
+    const std::string distances = report.substr(report.find("\"log_spectral_distance_db\""));
+    for (const char* band : {"0-2 kHz", "2-4 kHz", "8-12 kHz", "12-16 kHz", "16-20 kHz"})
+        EXPECT_NE(distances.find(std::string("\"") + band + "\": null"), std::string::npos) << band;
+    EXPECT_LT(JsonNumber(distances, "4-8 kHz"), 2.0);
+}
+
 TEST_F(CliTest, ChannelOptionsMixDownAndWidenTheInput) {
     Pcm three;
     three.rate = 48000;
