@@ -22,21 +22,21 @@
 
 // What each kernel's arguments hold, as its entry describes them.
 template <typename T>
-struct BufferSpec {
+struct BufferShape {
     int count;
 };
-struct ValueSpec {
+struct FixedValue {
     long long value;
 };
-struct ScalarSpec {};
+struct RandomScalar {};
 
-BufferSpec<float> Floats(int count) { return {count}; }
-BufferSpec<int16_t> Samples(int count) { return {count}; }
+BufferShape<float> Floats(int count) { return {count}; }
+BufferShape<int16_t> Samples(int count) { return {count}; }
 // Doubles holding 16-bit sample values, as the decimator's phases do.
-BufferSpec<double> SampleValues(int count) { return {count}; }
-ValueSpec Value(long long value) { return {value}; }
+BufferShape<double> SampleValues(int count) { return {count}; }
+FixedValue Value(long long value) { return {value}; }
 // A double from a gain's range, and its edges.
-ScalarSpec Scalar() { return {}; }
+RandomScalar Scalar() { return {}; }
 
 struct Kernel {
     const char* name;
@@ -52,8 +52,8 @@ std::vector<Kernel>& Kernels() {
     return kernels;
 }
 
-template <typename Signature, typename... Specs>
-bool Register(const char* name, std::vector<Signature*> sets, Specs... specs);
+template <typename Signature, typename... Shapes>
+bool Register(const char* name, std::vector<Signature*> sets, Shapes... shapes);
 
 #define KERNEL_CHECK_POINTER(set, stem, set_name, kernel) &stem##_kernels::kernel,
 #define DREMKO_KERNEL_ENTRY(name, signature, ...)                       \
@@ -122,23 +122,23 @@ int16_t DrawSample(Rng& rng, int kind) {
     }
 }
 
-std::vector<float> Hold(BufferSpec<float> spec, Rng& rng, int kind) {
-    std::vector<float> v(static_cast<size_t>(spec.count));
+std::vector<float> Hold(BufferShape<float> shape, Rng& rng, int kind) {
+    std::vector<float> v(static_cast<size_t>(shape.count));
     for (float& x : v) x = DrawFloat(rng, kind);
     return v;
 }
-std::vector<int16_t> Hold(BufferSpec<int16_t> spec, Rng& rng, int kind) {
-    std::vector<int16_t> v(static_cast<size_t>(spec.count));
+std::vector<int16_t> Hold(BufferShape<int16_t> shape, Rng& rng, int kind) {
+    std::vector<int16_t> v(static_cast<size_t>(shape.count));
     for (int16_t& x : v) x = DrawSample(rng, kind);
     return v;
 }
-std::vector<double> Hold(BufferSpec<double> spec, Rng& rng, int kind) {
-    std::vector<double> v(static_cast<size_t>(spec.count));
+std::vector<double> Hold(BufferShape<double> shape, Rng& rng, int kind) {
+    std::vector<double> v(static_cast<size_t>(shape.count));
     for (double& x : v) x = DrawSample(rng, kind);
     return v;
 }
-long long Hold(ValueSpec spec, Rng&, int) { return spec.value; }
-double Hold(ScalarSpec, Rng& rng, int kind) {
+long long Hold(FixedValue shape, Rng&, int) { return shape.value; }
+double Hold(RandomScalar, Rng& rng, int kind) {
     const double edges[kKinds] = {0.0, -0.5, 1e-300, 65536.0};
     return rng.Below(4) == 0 ? edges[kind] : 8.0 * rng.Unit() - 4.0;
 }
@@ -179,11 +179,11 @@ int FirstDifferingArgument(const Tuple& want, const Tuple& got, std::index_seque
 
 }  // namespace
 
-template <typename Signature, typename... Specs>
-bool Register(const char* name, std::vector<Signature*> sets, Specs... specs) {
+template <typename Signature, typename... Shapes>
+bool Register(const char* name, std::vector<Signature*> sets, Shapes... shapes) {
     const auto draw = [=](int trial) {
         Rng rng{0x9e3779b97f4a7c15u * static_cast<uint64_t>(trial + 1)};
-        return std::make_tuple(Hold(specs, rng, trial % kKinds)...);
+        return std::make_tuple(Hold(shapes, rng, trial % kKinds)...);
     };
     const auto run = [=](int set, auto& arguments) {
         std::apply([&](auto&... held) { sets[static_cast<size_t>(set)](Pass(held)...); }, arguments);
@@ -193,7 +193,7 @@ bool Register(const char* name, std::vector<Signature*> sets, Specs... specs) {
         auto got = want;
         run(0, want);
         run(set, got);
-        const int argument = FirstDifferingArgument(want, got, std::index_sequence_for<Specs...>{});
+        const int argument = FirstDifferingArgument(want, got, std::index_sequence_for<Shapes...>{});
         if (argument >= 0)
             std::printf("  %s, %s: argument %d differs in trial %d (inputs of kind %d)\n", name,
                         InstructionSetName(static_cast<InstructionSet>(set)), argument, trial, trial % kKinds);

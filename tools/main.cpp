@@ -12,7 +12,7 @@
 
 namespace {
 
-bool Run(const CommandSpec& command, const Options& options, std::string* error) {
+bool Run(const CommandInfo& command, const Options& options, std::string* error) {
     switch (command.bit) {
         case kEncode: return RunEncode(options, error);
         case kDecode: return RunDecode(options, error);
@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
         std::fprintf(ToolOutput(), "dremko %s\n", DREMKO_VERSION);
         return Finish(0);
     }
-    const CommandSpec* command = FindCommand(first);
+    const CommandInfo* command = FindCommand(first);
     if (!command) {
         std::fprintf(stderr, "dremko: unknown %s %s (see dremko --help)\n", first[0] == '-' ? "option" : "command",
                      first.c_str());

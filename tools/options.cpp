@@ -17,7 +17,7 @@ constexpr unsigned kOutputCommands = kDecode | kRoundtrip;
 constexpr unsigned kRunCommands = kEncode | kDecode | kRoundtrip;
 constexpr unsigned kAll = ~0u;
 
-const CommandSpec kCommands[] = {
+const CommandInfo kCommands[] = {
     {"encode", kEncode, "IN OUT.drk", 2, "code audio into a .drk packet file, or into RTP packets in a capture (OUT.pcap)"},
     {"decode", kDecode, "IN.drk OUT", 2,
      "decode a .drk packet file, or the RTP stream in a capture (IN.pcap, IN.pcapng), to audio, optionally through "
@@ -27,7 +27,7 @@ const CommandSpec kCommands[] = {
     {"demo", kDemo, "", 0, "code a built-in signal without loss, with bursty loss, and without copies"},
 };
 
-struct OptionSpec {
+struct OptionInfo {
     const char* name;
     const char* short_name;  // nullptr when there is none
     const char* value;       // nullptr for a flag
@@ -35,7 +35,7 @@ struct OptionSpec {
     const char* help;
 };
 
-const OptionSpec kOptions[] = {
+const OptionInfo kOptions[] = {
     {"--bitrate", nullptr, "B", kEncodeCommands, "bit rate per channel, 48000 to 64000 bit/s (or 48k ... 64k); default 64000"},
     {"--redundancy", nullptr, "R", kEncodeCommands, "redundant copies of older frames per packet, 0 to 4; default 2"},
     {"--mono", nullptr, nullptr, kEncodeCommands, "code one channel; several input channels are averaged"},
@@ -201,7 +201,7 @@ void ApplyFlag(const std::string& name, Options* o) {
     if (name == "--version") o->version = true;
 }
 
-bool CheckCombination(const CommandSpec& command, const Options& o, bool mono, bool stereo, std::string* error) {
+bool CheckCombination(const CommandInfo& command, const Options& o, bool mono, bool stereo, std::string* error) {
     if (mono && stereo) return Fail(error, "--mono and --stereo exclude each other");
     if (o.channels.downmix && o.channels.picks[0]) return Fail(error, "--downmix and --channels exclude each other");
     if (o.quiet && o.verbose) return Fail(error, "--quiet and --verbose exclude each other");
@@ -218,21 +218,21 @@ bool CheckCombination(const CommandSpec& command, const Options& o, bool mono, b
                            ", not " + std::to_string(o.files.size()) + " (see dremko " + command.name + " --help)");
 }
 
-const OptionSpec* FindOption(const std::string& arg) {
-    for (const OptionSpec& s : kOptions)
+const OptionInfo* FindOption(const std::string& arg) {
+    for (const OptionInfo& s : kOptions)
         if (arg == s.name || (s.short_name && arg == s.short_name)) return &s;
     return nullptr;
 }
 
 }  // namespace
 
-const CommandSpec* FindCommand(const std::string& name) {
-    for (const CommandSpec& c : kCommands)
+const CommandInfo* FindCommand(const std::string& name) {
+    for (const CommandInfo& c : kCommands)
         if (name == c.name) return &c;
     return nullptr;
 }
 
-bool ParseOptions(const CommandSpec& command, int argc, char** argv, int first, Options* o, std::string* error) {
+bool ParseOptions(const CommandInfo& command, int argc, char** argv, int first, Options* o, std::string* error) {
     bool mono = false;
     bool stereo = false;
     bool files_only = false;
@@ -254,13 +254,13 @@ bool ParseOptions(const CommandSpec& command, int argc, char** argv, int first, 
             arg.resize(equals);
             has_value = true;
         }
-        const OptionSpec* spec = FindOption(arg);
-        if (!spec || !(spec->commands & command.bit))
-            return Fail(error, (spec ? "option " + arg + " is not for " + std::string(command.name)
+        const OptionInfo* option = FindOption(arg);
+        if (!option || !(option->commands & command.bit))
+            return Fail(error, (option ? "option " + arg + " is not for " + std::string(command.name)
                                      : "unknown option " + arg + " for " + command.name) +
                                    " (see dremko " + command.name + " --help)");
-        const std::string name = spec->name;
-        if (!spec->value) {
+        const std::string name = option->name;
+        if (!option->value) {
             if (has_value) return Fail(error, name + " takes no value");
             mono |= name == "--mono";
             stereo |= name == "--stereo";
@@ -268,7 +268,7 @@ bool ParseOptions(const CommandSpec& command, int argc, char** argv, int first, 
             continue;
         }
         if (!has_value) {
-            if (i + 1 >= argc) return Fail(error, name + " needs a value " + spec->value);
+            if (i + 1 >= argc) return Fail(error, name + " needs a value " + option->value);
             value = argv[++i];
         }
         if (!ApplyValue(name, value, o, error)) return false;
@@ -276,12 +276,12 @@ bool ParseOptions(const CommandSpec& command, int argc, char** argv, int first, 
     return o->help || o->version || CheckCombination(command, *o, mono, stereo, error);
 }
 
-void PrintCommandHelp(const CommandSpec& command, FILE* out) {
+void PrintCommandHelp(const CommandInfo& command, FILE* out) {
     std::fprintf(out, "usage: dremko %s %s%s[options]\n\n%s.\n", command.name, command.arguments,
                  command.file_count ? " " : "", command.summary);
     if (command.bit & kRunCommands) std::fprintf(out, "A file name of - means the standard input or output.\n");
     std::fprintf(out, "\noptions:\n");
-    for (const OptionSpec& s : kOptions) {
+    for (const OptionInfo& s : kOptions) {
         if (!(s.commands & command.bit)) continue;
         const std::string left = (s.short_name ? std::string(s.short_name) + ", " : std::string("    ")) + s.name +
                                  (s.value ? std::string(" ") + s.value : "");
@@ -294,7 +294,7 @@ void PrintToolHelp(FILE* out) {
     std::fprintf(out,
                  "usage: dremko COMMAND [arguments] [options]\n\nDremkoCodec, full-band speech and audio "
                  "coding at 48 to 64 kbit/s per channel.\n\ncommands:\n");
-    for (const CommandSpec& c : kCommands) std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
+    for (const CommandInfo& c : kCommands) std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
     std::fprintf(out,
                  "\n'dremko COMMAND --help' tells more; 'dremko --version' gives the version;\n'man dremko' has "
                  "the whole story.\n");

@@ -11,7 +11,7 @@
 
 enum CommandBit : unsigned { kEncode = 1, kDecode = 2, kRoundtrip = 4, kInfo = 8, kDemo = 16 };
 
-struct CommandSpec {
+struct CommandInfo {
     const char* name;
     unsigned bit;
     const char* arguments;  // the file names it takes, for the usage line
@@ -39,8 +39,8 @@ struct Options {
     bool version = false;
 };
 
-const CommandSpec* FindCommand(const std::string& name);
+const CommandInfo* FindCommand(const std::string& name);
 // Parses argv[first ...] for the command; on a mistake fills `error`.
-bool ParseOptions(const CommandSpec& command, int argc, char** argv, int first, Options* options, std::string* error);
-void PrintCommandHelp(const CommandSpec& command, FILE* out);
+bool ParseOptions(const CommandInfo& command, int argc, char** argv, int first, Options* options, std::string* error);
+void PrintCommandHelp(const CommandInfo& command, FILE* out);
 void PrintToolHelp(FILE* out);
