@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr int kDelay = 2 * 960;  // one packet held back, one frame of transform overlap
+constexpr int kDelay = 2 * kFrameSamples;  // one packet held back, one frame of transform overlap
 // The first packet is played as mono (its stream mode is not yet known), so
 // channel 1's first frames are left out of the comparison.
 constexpr int kSkippedFrames = 2;
@@ -34,13 +34,13 @@ struct BandMeasure {
 
 // Band energies of input and output, compared frame by frame in the MDCT domain.
 void MeasureBands(const std::vector<int16_t>& in, const std::vector<int16_t>& out, BandMeasure* bands) {
-    int16_t in_window[1920] = {}, out_window[1920] = {};
-    float x[960], y[960];
+    int16_t in_window[2 * kFrameSamples] = {}, out_window[2 * kFrameSamples] = {};
+    float x[kFrameSamples], y[kFrameSamples];
     InitCoreTables();
-    for (size_t at = kSkippedFrames * kFrameSamples; at + kFrameSamples + kDelay <= out.size() && at + kFrameSamples <= in.size();
-         at += kFrameSamples) {
-        std::copy_n(&in[at], 960, in_window + 960);
-        std::copy_n(&out[at + kDelay], 960, out_window + 960);
+    for (size_t at = kSkippedFrames * kFrameSamples;
+         at + kFrameSamples + kDelay <= out.size() && at + kFrameSamples <= in.size(); at += kFrameSamples) {
+        std::copy_n(&in[at], kFrameSamples, in_window + kFrameSamples);
+        std::copy_n(&out[at + kDelay], kFrameSamples, out_window + kFrameSamples);
         MdctAnalysis(in_window, x);
         MdctAnalysis(out_window, y);
         for (int b = 0; b < 4; ++b)
@@ -54,7 +54,8 @@ void MeasureBands(const std::vector<int16_t>& in, const std::vector<int16_t>& ou
 
 std::vector<int16_t> Channel(const std::vector<int16_t>& planar, int ch) {
     std::vector<int16_t> out;
-    for (size_t at = ch * 960; at < planar.size(); at += 1920) out.insert(out.end(), &planar[at], &planar[at] + 960);
+    for (size_t at = ch * kFrameSamples; at < planar.size(); at += 2 * kFrameSamples)
+        out.insert(out.end(), &planar[at], &planar[at] + kFrameSamples);
     return out;
 }
 

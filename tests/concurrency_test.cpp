@@ -22,7 +22,7 @@ struct TableView {
     float power_boundary[63];
     float step_size_inverse[kCategories];
     int32_t bin_inverse[kCategories];
-    float dct[960];  // a DCT-IV, which reads both of its twiddle tables
+    float dct[kFrameSamples];  // a DCT-IV, which reads both of its twiddle tables
 };
 
 void LookAtTables(TableView* view) {
@@ -31,9 +31,9 @@ void LookAtTables(TableView* view) {
     std::memcpy(view->power_boundary, PowerBoundary, sizeof PowerBoundary);
     std::memcpy(view->step_size_inverse, StepSizeInverse, sizeof StepSizeInverse);
     std::memcpy(view->bin_inverse, BinInverse, sizeof BinInverse);
-    float input[960];
-    for (int n = 0; n < 960; ++n) input[n] = static_cast<float>(n % 7 - 3);
-    Dct4(input, view->dct, 960);
+    float input[kFrameSamples];
+    for (int n = 0; n < kFrameSamples; ++n) input[n] = static_cast<float>(n % 7 - 3);
+    Dct4(input, view->dct, kFrameSamples);
 }
 
 // Two threads released together each initialise a decoder and an encoder

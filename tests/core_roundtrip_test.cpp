@@ -212,7 +212,7 @@ TEST(CoreRoundTrip, RegionsReceivedInFullReconstructTheQuantisedInput) {
                               {"sweep", test_signals::Sweep(frames)},
                               {"tone", test_signals::Tone(frames, 1000.0, 20000.0)},
                               {"treble", treble},
-                              {"silence", std::vector<int16_t>(frames * 960, 0)}};
+                              {"silence", std::vector<int16_t>(frames * kFrameSamples, 0)}};
     std::vector<int> lengths = {26};
     for (int bytes = 120; bytes <= 160; ++bytes) lengths.push_back(bytes);
 
@@ -221,9 +221,9 @@ TEST(CoreRoundTrip, RegionsReceivedInFullReconstructTheQuantisedInput) {
     int fill_errors = 0;
     for (const Signal& signal : signals) {
         CoreEncoderState encoder = {0, 0, -1, 0};
-        int16_t history[1920] = {};
+        int16_t history[2 * kFrameSamples] = {};
         for (int f = 0; f < frames; ++f) {
-            std::memcpy(history + 960, signal.samples.data() + f * 960, 960 * sizeof(int16_t));
+            std::copy_n(signal.samples.data() + f * kFrameSamples, kFrameSamples, history + kFrameSamples);
             float x[kFrameSamples];
             MdctAnalysis(history, x);
             for (float& v : x) v = static_cast<float>(static_cast<double>(v) * kAnalysisGain);

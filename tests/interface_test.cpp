@@ -39,7 +39,7 @@ TEST(EncoderInterface, HostSwitchToStereoMirrorsChannelZero) {
     const std::vector<int16_t> a = test_signals::SpeechLike(6);
     std::vector<uint8_t> packet(528);
     ctx->stereo = 0;
-    for (int f = 0; f < 3; ++f) Dremko_EncodeFrame(enc.ctx(), a.data() + 960 * f, packet.data(), 2);
+    for (int f = 0; f < 3; ++f) Dremko_EncodeFrame(enc.ctx(), a.data() + kFrameSamples * f, packet.data(), 2);
     EXPECT_EQ(0, std::memcmp(ctx->base_ring[0], ctx->base_ring[1], sizeof ctx->base_ring[0]));
     ctx->stereo = 1;
     const std::vector<int16_t> frame = test_signals::Planar(std::vector<int16_t>(a.begin() + 2880, a.begin() + 3840),
@@ -104,7 +104,8 @@ TEST(DecoderInterface, StereoStreamOnMonoOutputStillDecodesChannelOne) {
 
     ASSERT_EQ(mono.pcm.size() * 2, stereo.pcm.size());
     for (size_t f = 0; f < mono.delivered.size(); ++f)
-        ASSERT_TRUE(std::equal(&mono.pcm[f * 960], &mono.pcm[f * 960] + 960, &stereo.pcm[f * 1920])) << "frame " << f;
+        ASSERT_TRUE(std::equal(&mono.pcm[f * kFrameSamples], &mono.pcm[(f + 1) * kFrameSamples], &stereo.pcm[f * 2 * kFrameSamples]))
+            << "frame " << f;
 }
 
 }  // namespace

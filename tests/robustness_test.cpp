@@ -20,6 +20,7 @@
 #include "codec_session.h"
 #include "core/core_decoder.h"
 #include "dremko.h"
+#include "interface/packet_layout.h"
 #include "test_signals.h"
 
 namespace {
@@ -170,8 +171,8 @@ TEST(EncoderRobustness, WritesExactlyOnePacketForAnyRateStereoFlagAndRedundancy)
         ASSERT_EQ(Dremko_InitEncoderContext(context.data(), c.total_rate, c.stereo_flag), 0);
         const int channels = c.stereo_flag ? 2 : 1;
         for (size_t t = 0; t < c.requests.size(); ++t) {
-            const int32_t copies = std::clamp(c.requests[t], 0, 4);
-            const int32_t part = c.main_bytes + 26 * copies;
+            const int32_t copies = std::clamp(c.requests[t], 0, kMaxCopies);
+            const int32_t part = PartBytes(c.main_bytes, copies);
             std::unique_ptr<int16_t[]> pcm(new int16_t[static_cast<size_t>(channels * kFrameSamples)]);
             std::copy_n(&speech[t * kFrameSamples], kFrameSamples, pcm.get());
             if (channels == 2) std::copy_n(&chords[t * kFrameSamples], kFrameSamples, pcm.get() + kFrameSamples);

@@ -2,11 +2,16 @@
 #pragma once
 #include <cstdint>
 
+#include "frame.h"
+
+// Each channel's band powers come from the first half of its frame.
+constexpr int kStereoAnalysedSamples = kFrameSamples / 2;
+
 struct StereoAnalysisState {
     float band_level[2][10];
     float band_floor[2][10];
     int32_t dominant;
-    float work[960];
+    float work[2 * kStereoAnalysedSamples];  // the windowed samples and their folds
 };
 
 void InitStereoAnalysis(StereoAnalysisState* state);

@@ -13,8 +13,8 @@ constexpr double kSinglePrecisionPi = 3.1415927410125732;
 
 }  // namespace
 
-float Dct4PreTwiddle[kFrameSamples];
-float Dct4PostTwiddle[kFrameSamples];
+float Dct4PreTwiddle[2 * kFftPoints];
+float Dct4PostTwiddle[2 * kFftPoints];
 
 void InitDct4Tables() {
     for (int k = 0; k < kHalf; ++k) {

@@ -5,15 +5,18 @@
 
 #include "frame.h"
 
+// The complex FFT inside the DCT-IV: half the frame's length.
+constexpr int kFftPoints = kFrameSamples / 2;
+
 // Rising half of the 1920-tap sine window, sin(pi (n + 0.5) / 1920).
 extern const float SineWindow[kFrameSamples];
 // e^(-2 pi i j / 480) as (re, im) pairs, j = 0 ... 479.
-extern const float FftTwiddle[960];
+extern const float FftTwiddle[2 * kFftPoints];
 
 // e^(-i pi (k + 0.25) / 960) and e^(-i pi k / 960), k = 0 ... 479, in split
 // form (the 480 real parts, then the 480 imaginary parts), built by InitDct4Tables.
-extern float Dct4PreTwiddle[960];
-extern float Dct4PostTwiddle[960];
+extern float Dct4PreTwiddle[2 * kFftPoints];
+extern float Dct4PostTwiddle[2 * kFftPoints];
 
 // Builds the DCT-IV pre- and post-twiddles; run once per process.
 void InitDct4Tables();
@@ -40,8 +43,8 @@ struct FftWideTwiddles {
     double radix5[4][2 * 16];  // W^6jr, r = 1 ... 4, j = 0 ... 15
 };
 struct Dct4WideTwiddles {
-    double pre[960];   // Dct4PreTwiddle
-    double post[960];  // Dct4PostTwiddle
+    double pre[2 * kFftPoints];   // Dct4PreTwiddle
+    double post[2 * kFftPoints];  // Dct4PostTwiddle
 };
 const FftWideTwiddles& FftStageTwiddles();
 // Runs InitDct4Tables before the copy, so that the copy holds the built
