@@ -7,7 +7,6 @@ import { createDecoder, createEncoder } from '../index.js';
 export const kSampleRate = 48000;
 export const kFrame = 960;
 const kLatencyFrames = 2; // the decoder's one packet of delay and the transform's overlap
-const kMaxInserted = 20; // frames one call inserts for a gap at most
 const kRebuildReach = 8; // gap frames, newest first, that the copies in hand can reach
 
 // A small integer generator, the same in every engine.
@@ -68,14 +67,15 @@ export function lossPattern(packets, lossPercent, burst, seed = 1) {
   return received;
 }
 
-// What the decoder delivers for a gap of `gap` packets lost before a packet
-// that arrived, oldest first: 'missing' (beyond the frames one call inserts),
-// 'concealed' or 'rebuilt'. The newest frames of the gap are rebuilt where a
+// What became of a gap of `gap` packets lost before a packet that arrived,
+// oldest first, when the decoder inserted `inserted` frames for it (the
+// newest of the gap): 'missing' (not delivered), 'concealed' or 'rebuilt'.
+// The decoder inserts at most 20, and none for the gap right after a stereo
+// stream's first packet. The newest frames of the gap are rebuilt where a
 // copy of them is in hand: the arrived packet carries its copies of frames
 // 2, 4, ... before it; the packet after it (`nextGap` lost in between) carries
 // the odd distances when an even number, at most 6, was lost in between.
-export function gapFrames(gap, copies, nextGap) {
-  const inserted = Math.min(gap, kMaxInserted);
+export function gapFrames(gap, inserted, copies, nextGap) {
   const reach = Math.min(inserted, kRebuildReach);
   const kinds = new Array(gap - inserted).fill('missing');
   for (let i = 0; i < inserted - reach; ++i) kinds.push('concealed');
@@ -91,7 +91,7 @@ export function gapFrames(gap, copies, nextGap) {
 // decoded signal lined up with the input and each packet's fate. Output slot
 // k + 1 holds packet k's frame (slot 0 is the first call's silence), and the
 // decoded audio trails the input by two slots.
-async function codeAndDecode(pcm, settings, received) {
+export async function codeAndDecode(pcm, settings, received) {
   const frameSamples = (settings.stereo ? 2 : 1) * kFrame;
   const frames = pcm.length / frameSamples;
   const encoder = await createEncoder(settings);
@@ -114,14 +114,16 @@ async function codeAndDecode(pcm, settings, received) {
         ++gap;
         continue;
       }
+      const delivered = decoder.decode(packets[f], gap);
       if (previous >= 0) {
-        // This call brings out the held packet's gap, then its frame.
+        // This call brings out the frames it inserts for the held packet's
+        // gap, then that packet's frame; the gap's older frames stay silent.
         const gapStart = previous - gapBefore(received, previous);
-        const kinds = gapFrames(previous - gapStart, settings.copies, gap);
+        const kinds = gapFrames(previous - gapStart, delivered.length - 1, settings.copies, gap);
         kinds.forEach((kind, i) => (fate[gapStart + i] = kind));
         written += kinds.filter((kind) => kind === 'missing').length * frameSamples;
       }
-      for (const frame of decoder.decode(packets[f], gap)) {
+      for (const frame of delivered) {
         out.set(frame, written);
         written += frame.length;
       }
