@@ -176,7 +176,7 @@ function code() {
       status('');
       return;
     }
-    ['original', 'withCopies', 'withoutCopies'].forEach((k, i) => drawSpectrogram($(`spec-${k}`), data.spectrograms[i]));
+    ['original', 'withCopies', 'withoutCopies'].forEach((k, i) => drawSpectrogram($(`spectrogram-${k}`), data.spectrograms[i]));
   };
   worker.onerror = (event) => {
     worker.terminate();
