@@ -69,11 +69,8 @@ void ConcealRun(const Recovery& r, const float* older[2], const float* newer[2],
     }
 }
 
-}  // namespace
-
-void RecoverLostFrames(DremkoDecoderContext* ctx, const uint8_t* packet, int32_t loss, const float* stored0,
-                       const float* stored1) {
-    Recovery r{ctx, ctx->stereo_configured != 0, {}};
+// Both channels' copy entries: of the stored packet and of the new one.
+void FindCandidates(const DremkoDecoderContext* ctx, const uint8_t* packet, int32_t loss, Recovery* r) {
     const uint8_t* stored_copies[2][kMaxCopies];
     const uint8_t* new_copies[2][kMaxCopies];
     const uint16_t new_mask = static_cast<uint16_t>(ctx->rdp_bits & 15);
@@ -87,46 +84,60 @@ void RecoverLostFrames(DremkoDecoderContext* ctx, const uint8_t* packet, int32_t
         std::memcpy(stored_copies[1], stored_copies[0], sizeof stored_copies[0]);
         std::memcpy(new_copies[1], new_copies[0], sizeof new_copies[0]);
     }
-    Candidates(stored_copies[0], new_copies[0], loss, r.candidates[0]);
-    Candidates(stored_copies[1], new_copies[1], loss, r.candidates[1]);
+    Candidates(stored_copies[0], new_copies[0], loss, r->candidates[0]);
+    Candidates(stored_copies[1], new_copies[1], loss, r->candidates[1]);
+}
 
-    // The plan for the gap before the stored frame m, held to the ring's
-    // room: its newest frames (up to the copies' reach of eight) are walked
-    // from the copies, its oldest, beyond that reach, concealed in one run
-    // after the stored frame's predecessor (`last_good`). `slot` is where
-    // frame m - 1 - entry goes.
+// The plan for the gap before the stored frame m, held to the ring's room:
+// its newest frames (up to the copies' reach of eight) are walked from the
+// copies, its oldest, beyond that reach, concealed in one run after the
+// stored frame's predecessor (`last_good`). `slot` is where frame
+// m - 1 - entry goes.
+struct GapPlan {
+    int32_t walked;
+    int32_t oldest_concealed;
+    int32_t inserted;
+    int32_t slot;
+    int32_t reach;
+};
+
+GapPlan PlanGap(const DremkoDecoderContext* ctx) {
     const int32_t gap = ctx->pending_loss;
     const int32_t free_slots = kRingFrames - ctx->ring_count;
     const int32_t placed = std::min(gap, free_slots - 1);
-    int32_t oldest_concealed = 0;
+    GapPlan plan{};
     constexpr int32_t kMostConcealedBeyondReach = kMaxInsertedFrames - kCandidates;
     const int32_t beyond_reach = placed - kCandidates;
-    if (gap > kCandidates)
-        oldest_concealed = std::min(std::max(beyond_reach, 1), kMostConcealedBeyondReach);
-    int32_t walked = std::min(placed - oldest_concealed, kCandidates);
-    int32_t inserted = walked + oldest_concealed;
-    int32_t slot = RingSlot(ctx->ring_write + inserted - 1);
-    const int32_t reach = std::min(gap, kCandidates);
+    if (gap > kCandidates) plan.oldest_concealed = std::min(std::max(beyond_reach, 1), kMostConcealedBeyondReach);
+    plan.walked = std::min(placed - plan.oldest_concealed, kCandidates);
+    plan.inserted = plan.walked + plan.oldest_concealed;
+    plan.slot = RingSlot(ctx->ring_write + plan.inserted - 1);
+    plan.reach = std::min(gap, kCandidates);
+    return plan;
+}
 
-    const float* stored_frame[2] = {stored0, stored1};
+// Walks the plan's newest frames from the copies, concealing the runs
+// between them; when no copy is left, the rest joins the older concealed
+// run.
+void WalkCopies(const Recovery& r, const float* stored_frame[2], GapPlan* plan) {
+    DremkoDecoderContext* ctx = r.ctx;
     float beyond_walk[2][kFrameSamples];
     bool decoded_in_place = false;  // a copy went straight into its slot
     int32_t entry = 0;
-    while (entry < walked) {
+    while (entry < plan->walked) {
         if (r.candidates[0][entry]) {
-            DecodeCopy(r, entry, ctx->frame_ring[0][slot], ctx->frame_ring[1][slot]);
-            slot = RingSlot(slot - 1);
+            DecodeCopy(r, entry, ctx->frame_ring[0][plan->slot], ctx->frame_ring[1][plan->slot]);
+            plan->slot = RingSlot(plan->slot - 1);
             ++entry;
             decoded_in_place = true;
             continue;
         }
         int32_t next_copy = entry + 1;
-        while (next_copy < reach && !r.candidates[0][next_copy]) ++next_copy;
-        if (next_copy >= reach) {
-            // No copy left: the rest joins the older concealed run.
-            oldest_concealed = std::min(oldest_concealed + walked - entry, kMaxInsertedFrames);
-            walked = entry;
-            inserted = walked + oldest_concealed;
+        while (next_copy < plan->reach && !r.candidates[0][next_copy]) ++next_copy;
+        if (next_copy >= plan->reach) {
+            plan->oldest_concealed = std::min(plan->oldest_concealed + plan->walked - entry, kMaxInsertedFrames);
+            plan->walked = entry;
+            plan->inserted = plan->walked + plan->oldest_concealed;
             break;
         }
         // The frames up to the next copy are concealed between it and the
@@ -135,15 +146,15 @@ void RecoverLostFrames(DremkoDecoderContext* ctx, const uint8_t* packet, int32_t
         int32_t run;
         int32_t copy_placed;
         const float* older[2];
-        if (next_copy < walked) {
+        if (next_copy < plan->walked) {
             run = next_copy - entry;
             copy_placed = 1;
-            const int32_t copy_slot = RingSlot(slot - run);
+            const int32_t copy_slot = RingSlot(plan->slot - run);
             DecodeCopy(r, next_copy, ctx->frame_ring[0][copy_slot], ctx->frame_ring[1][copy_slot]);
             older[0] = ctx->frame_ring[0][copy_slot];
             older[1] = ctx->frame_ring[1][copy_slot];
         } else {
-            run = walked - entry;
+            run = plan->walked - entry;
             copy_placed = 0;
             DecodeCopy(r, next_copy, beyond_walk[0], beyond_walk[1]);
             older[0] = beyond_walk[0];
@@ -151,19 +162,29 @@ void RecoverLostFrames(DremkoDecoderContext* ctx, const uint8_t* packet, int32_t
         }
         // Until a copy has gone into the ring the newer neighbour is the
         // stored frame, afterwards the frame in the slot after the run.
-        const int32_t after = RingSlot(slot + 1);
+        const int32_t after = RingSlot(plan->slot + 1);
         const float* in_ring[2] = {ctx->frame_ring[0][after], ctx->frame_ring[1][after]};
-        ConcealRun(r, older, decoded_in_place ? in_ring : stored_frame, run, slot);
-        slot = RingSlot(slot - run - copy_placed);
+        ConcealRun(r, older, decoded_in_place ? in_ring : stored_frame, run, plan->slot);
+        plan->slot = RingSlot(plan->slot - run - copy_placed);
         entry += run + copy_placed;
     }
+}
 
-    if (oldest_concealed >= 1) {
-        const int32_t after = RingSlot(slot + 1);
+}  // namespace
+
+void RecoverLostFrames(DremkoDecoderContext* ctx, const uint8_t* packet, int32_t loss, const float* stored0,
+                       const float* stored1) {
+    Recovery r{ctx, ctx->stereo_configured != 0, {}};
+    FindCandidates(ctx, packet, loss, &r);
+    GapPlan plan = PlanGap(ctx);
+    const float* stored_frame[2] = {stored0, stored1};
+    WalkCopies(r, stored_frame, &plan);
+    if (plan.oldest_concealed >= 1) {
+        const int32_t after = RingSlot(plan.slot + 1);
         const float* in_ring[2] = {ctx->frame_ring[0][after], ctx->frame_ring[1][after]};
         const float* older[2] = {ctx->last_good[0], ctx->last_good[1]};
-        ConcealRun(r, older, walked == 0 ? stored_frame : in_ring, oldest_concealed, slot);
+        ConcealRun(r, older, plan.walked == 0 ? stored_frame : in_ring, plan.oldest_concealed, plan.slot);
     }
-    ctx->ring_write = RingSlot(ctx->ring_write + inserted);
-    ctx->ring_count += inserted;
+    ctx->ring_write = RingSlot(ctx->ring_write + plan.inserted);
+    ctx->ring_count += plan.inserted;
 }
