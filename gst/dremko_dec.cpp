@@ -10,6 +10,7 @@
 
 #include "dremko.h"
 #include "elements.h"
+#include "gap_fill.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ struct GstDremkoDec {
     uint8_t* context;
     int channels;
     size_t packet_bytes;
+    uint16_t copy_mask;
     int16_t* planar;         // what one call delivers, per frame one plane per channel
     GstBuffer* last_packet;  // for draining
     GstClockTime next_pts;   // expected timestamp of the next packet
@@ -40,7 +42,7 @@ struct GstDremkoDec {
     gint64 loss;             // packets lost before the packet being decoded
     gboolean draining;
     // Statistics.
-    guint64 packets, lost, inserted, bad;
+    guint64 packets, lost, inserted, rebuilt, concealed, bad;
 };
 struct GstDremkoDecClass {
     GstAudioDecoderClass parent;
@@ -78,6 +80,7 @@ static gboolean gst_dremko_dec_set_format(GstAudioDecoder* decoder, GstCaps* cap
     }
     self->channels = config.channels;
     self->packet_bytes = rtp::PayloadBytes(config);
+    self->copy_mask = config.copy_mask;
     gst_dremko_dec_reset(self);
     DremkoSetDecoderBitRate(self->context, rtp::ChannelBitRate(config));
     DremkoSetDecoderRdpBits(self->context, config.copy_mask);
@@ -136,6 +139,17 @@ static GstFlowReturn gst_dremko_dec_chain(GstPad* pad, GstObject* parent, GstBuf
     return gst_dremko_dec_push_packet(self, pad, parent, buffer);
 }
 
+// Counts how the library filled the gap before the packet it held back,
+// having delivered `delivered` frames on the next packet with loss count `next_loss`.
+static void gst_dremko_dec_count_fill(GstDremkoDec* self, int32_t delivered, int32_t next_loss) {
+    if (!self->last_packet) return;  // the first call: a silent frame, no gap
+    for (gint64 back = 1; back <= self->held_loss; ++back) {
+        const rtp::LostFrame fill = rtp::FillOfLostFrame(back, delivered - 1, next_loss, self->copy_mask);
+        self->rebuilt += fill == rtp::LostFrame::kRebuilt;
+        self->concealed += fill == rtp::LostFrame::kConcealed;
+    }
+}
+
 // Decodes one packet with its loss count and finishes one input frame with
 // what the library delivers, after silence for frames beyond its reach.
 static GstFlowReturn gst_dremko_dec_handle_frame(GstAudioDecoder* decoder, GstBuffer* buffer) {
@@ -148,6 +162,7 @@ static GstFlowReturn gst_dremko_dec_handle_frame(GstAudioDecoder* decoder, GstBu
     int32_t delivered = 0;
     Dremko_DecodeFrame(self->context, in.data, self->planar, loss, &delivered);
     gst_buffer_unmap(buffer, &in);
+    gst_dremko_dec_count_fill(self, delivered, loss);
     if (!self->draining) {
         gst_buffer_replace(&self->last_packet, buffer);
         self->held_loss = self->loss;
@@ -219,7 +234,9 @@ static void gst_dremko_dec_get_property(GObject* object, guint id, GValue* value
     GST_OBJECT_LOCK(self);
     g_value_take_boxed(value, gst_structure_new("dremkodec-stats", "packets", G_TYPE_UINT64, self->packets, "lost",
                                                 G_TYPE_UINT64, self->lost, "inserted-frames", G_TYPE_UINT64,
-                                                self->inserted, "wrong-length", G_TYPE_UINT64, self->bad, nullptr));
+                                                self->inserted, "rebuilt", G_TYPE_UINT64, self->rebuilt, "concealed",
+                                                G_TYPE_UINT64, self->concealed, "wrong-length", G_TYPE_UINT64,
+                                                self->bad, nullptr));
     GST_OBJECT_UNLOCK(self);
 }
 
@@ -232,7 +249,7 @@ static void gst_dremko_dec_class_init(GstDremkoDecClass* klass) {
         object_class, PROP_STATS,
         g_param_spec_boxed("stats", "Statistics",
                            "Packets decoded, packets lost before them (from the timestamps), frames inserted for "
-                           "them (rebuilt from copies or concealed), packets of the wrong length dropped",
+                           "them, of those rebuilt from copies and concealed, packets of the wrong length dropped",
                            GST_TYPE_STRUCTURE, static_cast<GParamFlags>(G_PARAM_READABLE | G_PARAM_STATIC_STRINGS)));
     gst_element_class_add_static_pad_template(element_class, &dec_sink_template);
     gst_element_class_add_static_pad_template(element_class, &dec_src_template);

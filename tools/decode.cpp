@@ -4,22 +4,9 @@
 #include "codec.h"
 #include "console.h"
 #include "dremko.h"
+#include "gap_fill.h"
 
 namespace {
-
-// After a gap, the two packets in hand hold copies of frames up to this far
-// back; older lost frames can only be concealed.
-constexpr int64_t kFramesFromCopies = 2 * kMaxCopies;
-
-// Whether the decoder holds a copy of frame m - 1 - k when it rebuilds the
-// gap before packet m: odd k come from packet m's own copies (frames m - 2,
-// m - 4, ...), even k from the next packet's, which line up only when an
-// even number of packets is lost between the two.
-bool CopyInHand(int64_t k, int64_t next_loss, int copies) {
-    if (k % 2 == 1) return (k - 1) / 2 < copies;
-    if (next_loss % 2 != 0 || next_loss > 6) return false;
-    return k / 2 + next_loss / 2 < copies;
-}
 
 // Marks the `gap` lost frames before packet m as the decoder filled them:
 // the newest `inserted` it delivered, the older ones it left out (a gap
@@ -28,15 +15,19 @@ bool CopyInHand(int64_t k, int64_t next_loss, int copies) {
 void TallyGap(int64_t m, int64_t gap, int64_t inserted, int64_t next_loss, int copies, FrameDecoder* d) {
     for (int64_t back = 1; back <= gap; ++back) {
         char& mark = d->timeline[m - back];
-        if (back > inserted) {
-            mark = kMarkMuted;
-            ++d->tally.muted;
-        } else if (back <= kFramesFromCopies && CopyInHand(back - 1, next_loss, copies)) {
-            mark = kMarkRebuilt;
-            ++d->tally.rebuilt;
-        } else {
-            mark = kMarkConcealed;
-            ++d->tally.concealed;
+        switch (rtp::FillOfLostFrame(back, inserted, next_loss, CopyMask(copies))) {
+            case rtp::LostFrame::kRebuilt:
+                mark = kMarkRebuilt;
+                ++d->tally.rebuilt;
+                break;
+            case rtp::LostFrame::kConcealed:
+                mark = kMarkConcealed;
+                ++d->tally.concealed;
+                break;
+            case rtp::LostFrame::kMuted:
+                mark = kMarkMuted;
+                ++d->tally.muted;
+                break;
         }
     }
 }

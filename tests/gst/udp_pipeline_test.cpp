@@ -8,9 +8,11 @@
 #include <gst/rtp/rtp.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 
+#include "dremko.h"
 #include "gst_support.h"
 
 namespace {
@@ -37,6 +39,27 @@ GstPadProbeReturn DropByIndex(GstPad*, GstPadProbeInfo* info, gpointer data) {
     }
     gst_rtp_buffer_unmap(&rtp);
     return drop ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
+}
+
+// How the decoder fills the dropped frames: one whose copy (2(c + 1)
+// packets later, for each copy c) is in one of the two packets that arrive
+// after its gap is rebuilt, the others it inserts (the newest 20 of a gap)
+// are concealed, and older ones are silence.
+struct Fill {
+    guint64 rebuilt = 0, concealed = 0;
+};
+Fill ExpectedFill(const std::vector<int>& arrived, uint16_t copy_mask) {
+    Fill fill;
+    for (size_t k = 1; k < arrived.size(); ++k) {
+        const int m = arrived[k], next = k + 1 < arrived.size() ? arrived[k + 1] : -1;
+        for (int f = std::max(arrived[k - 1] + 1, m - (DREMKO_MAX_DECODED_FRAMES - 1)); f < m; ++f) {
+            bool copy = false;
+            for (int c = 0; c < DREMKO_MAX_COPIES; ++c)
+                copy |= (copy_mask >> c & 1) && (f + 2 * (c + 1) == m || f + 2 * (c + 1) == next);
+            ++(copy ? fill.rebuilt : fill.concealed);
+        }
+    }
+    return fill;
 }
 
 GstElement* Launch(const std::string& description) {
@@ -128,15 +151,19 @@ TEST(UdpPipelineTest, ReceiverPlaysTheDirectDecodeOfWhatArrived) {
     GstStructure* dec = Stats(receiver, "dec");
     gint64 lost = 0;
     guint64 inserted = 0;
+    Fill fill;
     gst_structure_get_int64(depay, "lost", &lost);
     gst_structure_get_uint64(dec, "inserted-frames", &inserted);
+    gst_structure_get_uint64(dec, "rebuilt", &fill.rebuilt);
+    gst_structure_get_uint64(dec, "concealed", &fill.concealed);
     EXPECT_EQ(lost, static_cast<gint64>(sent.drop.size()));
-    gchar* a = gst_structure_to_string(depay);
-    gchar* b = gst_structure_to_string(dec);
-    std::printf("sent %d packets, dropped %zu; %s; %s; identical to the direct decode: %s\n", kPackets,
-                sent.drop.size(), a, b, played == direct ? "yes" : "no");
-    g_free(a);
-    g_free(b);
+    const Fill expected = ExpectedFill(sent.index, config.copy_mask);
+    EXPECT_EQ(fill.rebuilt, expected.rebuilt);
+    EXPECT_EQ(fill.concealed, expected.concealed);
+    EXPECT_EQ(fill.rebuilt + fill.concealed, inserted);
+    std::printf("sent %d packets, dropped %zu; frames rebuilt %" G_GUINT64_FORMAT ", concealed %" G_GUINT64_FORMAT
+                "; identical to the direct decode: %s\n",
+                kPackets, sent.drop.size(), fill.rebuilt, fill.concealed, played == direct ? "yes" : "no");
     gst_structure_free(depay);
     gst_structure_free(dec);
 
