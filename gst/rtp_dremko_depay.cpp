@@ -53,20 +53,37 @@ static void Warn(GstRtpDremkoDepay* self, const rtp::Reception& r, size_t payloa
                         ("%s (%" G_GINT64_FORMAT " so far)", detail.c_str(), r.dropped));
 }
 
-static gboolean gst_rtp_dremko_depay_set_caps(GstRTPBaseDepayload* depayload, GstCaps* caps) {
-    GstRtpDremkoDepay* self = reinterpret_cast<GstRtpDremkoDepay*>(depayload);
-    const GstStructure* s = gst_caps_get_structure(caps, 0);
-    rtp::PayloadConfig config;
-    const char* channels = gst_structure_get_string(s, "encoding-params");
-    bool ok = !channels || rtp::SetFmtpParameter("stereo", channels[0] == '2' && !channels[1] ? "1" : "0", &config);
+// Reads the stream's configuration from the caps' fmtp fields: all three
+// are required, and `stereo` must agree with the channel count in
+// `encoding-params` (one channel when absent): without copy-mask the packets'
+// length cannot be checked.
+static bool ConfigFromRtpCaps(const GstStructure* s, rtp::PayloadConfig* config, std::string* error) {
     for (const char* name : {"bitrate", "copy-mask", "stereo"}) {
         const char* value = gst_structure_get_string(s, name);
-        if (value) ok = ok && rtp::SetFmtpParameter(name, value, &config);
+        if (!value) {
+            *error = std::string("caps lack ") + name + " (bitrate, copy-mask and stereo are all needed)";
+            return false;
+        }
+        if (!rtp::SetFmtpParameter(name, value, config)) {
+            *error = std::string("caps have a malformed ") + name + " \"" + value + "\"";
+            return false;
+        }
     }
-    std::string error = "a parameter is malformed";
-    if (!ok || !gst_structure_get_string(s, "bitrate") || !rtp::CheckConfig(config, &error)) {
-        GST_ELEMENT_ERROR(self, STREAM, FORMAT, ("cannot receive this stream"),
-                          ("%s", gst_structure_get_string(s, "bitrate") ? error.c_str() : "caps lack bitrate"));
+    const char* params = gst_structure_get_string(s, "encoding-params");
+    const std::string channels = params ? params : "1";
+    if (channels != std::to_string(config->channels)) {
+        *error = "stereo=" + std::to_string(config->channels - 1) + " disagrees with encoding-params " + channels;
+        return false;
+    }
+    return rtp::CheckConfig(*config, error);
+}
+
+static gboolean gst_rtp_dremko_depay_set_caps(GstRTPBaseDepayload* depayload, GstCaps* caps) {
+    GstRtpDremkoDepay* self = reinterpret_cast<GstRtpDremkoDepay*>(depayload);
+    rtp::PayloadConfig config;
+    std::string error;
+    if (!ConfigFromRtpCaps(gst_caps_get_structure(caps, 0), &config, &error)) {
+        GST_ELEMENT_ERROR(self, STREAM, FORMAT, ("cannot receive this stream"), ("%s", error.c_str()));
         return FALSE;
     }
     GST_OBJECT_LOCK(self);

@@ -149,7 +149,8 @@ TEST(DecoderTest, GapsGiveUnbrokenAudioEqualToTheLibrary) {
 // The payloader's caps carry what the decoder needs (and become the SDP's
 // rtpmap and fmtp); RTP timestamps step by 960 across a sequence number
 // wrap; the depayloader turns those caps back into the encoder's and the
-// packets, speech flags and levels back into what went in.
+// packets, speech flags and levels back into what went in, and refuses caps
+// that lack a parameter or whose stereo flag disagrees.
 TEST(RtpTest, PayloadAndBackThroughCaps) {
     const rtp::PayloadConfig config{2, 112000, 5};
     const std::vector<EncodedFrame> packets = EncodeDirect(TwoTones(2, 12), config, 0);
@@ -217,6 +218,22 @@ TEST(RtpTest, PayloadAndBackThroughCaps) {
     gst_caps_unref(caps);
     gst_harness_teardown(depay);
     gst_harness_teardown(pay);
+
+    // Without copy-mask no packet length can be checked; stereo must agree with the channel count.
+    const std::pair<const char*, bool> fmtps[] = {
+        {"bitrate=(string)112000, copy-mask=(string)5, stereo=(string)1", true},
+        {"bitrate=(string)112000, stereo=(string)1", false},
+        {"bitrate=(string)64000, copy-mask=(string)5, stereo=(string)0", false},  // a valid mono stream
+    };
+    for (const auto& [fmtp, accepted] : fmtps) {
+        GstHarness* h = gst_harness_new("rtpdremkodepay");
+        gst_harness_set_src_caps_str(h, (std::string("application/x-rtp, media=audio, clock-rate=48000, "
+                                                     "encoding-name=DREMKO, encoding-params=(string)2, ") + fmtp).c_str());
+        GstCaps* decoder_caps = gst_pad_get_current_caps(h->sinkpad);
+        EXPECT_EQ(decoder_caps != nullptr, accepted) << fmtp;
+        if (decoder_caps) gst_caps_unref(decoder_caps);
+        gst_harness_teardown(h);
+    }
 }
 
 std::vector<uint8_t> RtpBytes(uint16_t seq, size_t payload, uint8_t first = 0x80) {
@@ -251,7 +268,7 @@ TEST(RtpTest, MalformedPacketsAreDroppedAndCounted) {
     };
     GstHarness* h = gst_harness_new("rtpdremkodepay");
     gst_harness_set_src_caps_str(h, "application/x-rtp, media=audio, clock-rate=48000, encoding-name=DREMKO, "
-                                    "payload=101, bitrate=(string)64000, copy-mask=(string)1");
+                                    "payload=101, bitrate=(string)64000, copy-mask=(string)1, stereo=(string)0");
     const std::vector<uint8_t> first = RtpBytes(9, good);
     gst_harness_push(h, BufferOf(first.data(), first.size(), 0));
     for (const auto& c : cases) gst_harness_push(h, BufferOf(c.bytes.data(), c.bytes.size(), 0));
