@@ -47,7 +47,7 @@ static void Warn(GstRtpDremkoDepay* self, const rtp::Reception& r, size_t payloa
                      std::to_string(payload_bytes);
             break;
         case rtp::Verdict::kDuplicate: detail = "sequence number already received"; break;
-        default: detail = "its frame was already played"; break;
+        default: detail = "its frame was already played, or its number is far off the stream's"; break;
     }
     GST_ELEMENT_WARNING(self, STREAM, DECODE, ("dropped %s", rtp::DropText(r.verdict)),
                         ("%s (%" G_GINT64_FORMAT " so far)", detail.c_str(), r.dropped));

@@ -96,6 +96,8 @@ bool CollectStream(const std::vector<Datagram>& datagrams, const StreamChoice& c
     for (const Arrived& a : arrived) {
         const Datagram& d = datagrams[a.datagram];
         Parse(d.payload, d.payload_size, choice.level_id, &rtp);
+        // In sequence order a packet is late only when far ahead of the one
+        // before, the first of a new run: it is kept, with no loss before it.
         const ArrivalResult r = TrackArrival(&tracker, static_cast<uint16_t>(a.extended));
         if (r.kind == Arrival::kDuplicate) continue;
         CapturedPacket p;

@@ -9,7 +9,7 @@ enum class Arrival {
     kFirst,      // the first packet, or the first after the sender restarted
     kNext,       // newer than any before it; `lost` packets are missing before it
     kDuplicate,  // a packet already received
-    kLate,       // older than one already decoded: it was counted lost, drop it
+    kLate,       // older than one already decoded (it was counted lost), or far off: drop it
 };
 
 struct SequenceTracker {
@@ -35,9 +35,9 @@ struct ArrivalResult {
 // The extended sequence number nearest to `reference` whose low 16 bits are `sequence`.
 int64_t ExtendSequence(uint16_t sequence, int64_t reference);
 
-// Takes one arriving packet. A packet far behind the newest (more than a
-// few seconds of audio) that is followed by its successor starts a new run,
-// as after a sender restart.
+// Takes one arriving packet. A packet far off the newest (more than two
+// seconds of audio behind it or a minute ahead) that is followed by its
+// successor starts a new run, as after a sender restart, with no loss.
 ArrivalResult TrackArrival(SequenceTracker* tracker, uint16_t sequence);
 
 }  // namespace rtp

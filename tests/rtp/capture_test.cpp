@@ -81,3 +81,25 @@ TEST(Capture, ChosenStreamComesBackInOrderWithItsLosses) {
 }
 
 }  // namespace
+
+// A sender that restarts its numbering far ahead (here ten minutes' worth)
+// lost nothing there: every packet comes through, and only the real loss
+// before the jump is counted.
+TEST(Capture, JumpFarAheadStartsANewRunWithoutLoss) {
+    const rtp::PayloadConfig config{1, 64000, 0};
+    const std::vector<uint8_t> payload(rtp::PayloadBytes(config), 0x55);
+    std::vector<uint8_t> file;
+    rtp::AppendCaptureHeader(&file);
+    for (int64_t k = 0; k < 20; ++k)
+        if (k != 5)
+            rtp::AppendPacketRecord(Sender(false, 5004, 0x1234), k < 10 ? k : k + 30000, payload.data(), payload.size(),
+                                    false, 0, &file);
+    rtp::Capture capture;
+    std::string error;
+    ASSERT_TRUE(rtp::ReadCapture(fmemopen(file.data(), file.size(), "rb"), &capture, &error)) << error;
+    rtp::LoadedStream stream;
+    ASSERT_TRUE(rtp::LoadStream(capture.datagrams, rtp::StreamChoice{}, &config, &stream, &error)) << error;
+    EXPECT_EQ(stream.report.lost, 1);
+    ASSERT_EQ(stream.packets.size(), 19u);
+    for (size_t i = 0; i < stream.packets.size(); ++i) EXPECT_EQ(stream.packets[i].lost_before, i == 5) << i;
+}
