@@ -44,7 +44,7 @@ static gboolean gst_dremko_enc_set_format(GstAudioEncoder* encoder, GstAudioInfo
     self->channels = GST_AUDIO_INFO_CHANNELS(info);
     GST_OBJECT_LOCK(self);
     // Each channel gets its share of the total, held to the rates the codec has.
-    const int channel_rate = std::clamp(self->bitrate / self->channels, rtp::kMinChannelBitRate, rtp::kMaxChannelBitRate);
+    const int channel_rate = std::clamp(self->bitrate / self->channels, DREMKO_MIN_CHANNEL_RATE, DREMKO_MAX_CHANNEL_RATE);
     const rtp::PayloadConfig config{self->channels, channel_rate * self->channels,
                                     static_cast<uint16_t>((1 << self->copies) - 1)};
     self->active_copies = self->copies;
@@ -124,7 +124,7 @@ static void gst_dremko_enc_class_init(GstDremkoEncClass* klass) {
         g_param_spec_int("bitrate", "Bit rate",
                          "Total bit rate in bit/s over all channels; each channel's share is held to "
                          "48000 ... 64000. Redundant copies come on top",
-                         48000, 128000, 64000, flags));
+                         DREMKO_MIN_CHANNEL_RATE, 2 * DREMKO_MAX_CHANNEL_RATE, DREMKO_MAX_CHANNEL_RATE, flags));
     g_object_class_install_property(
         object_class, PROP_COPIES,
         g_param_spec_int("copies", "Redundant copies",
@@ -144,6 +144,6 @@ static void gst_dremko_enc_class_init(GstDremkoEncClass* klass) {
 }
 
 static void gst_dremko_enc_init(GstDremkoEnc* self) {
-    self->bitrate = 64000;
+    self->bitrate = DREMKO_MAX_CHANNEL_RATE;
     self->copies = 2;
 }

@@ -63,7 +63,7 @@ bool CheckConfig(const PayloadConfig& c, std::string* error) {
         return false;
     }
     const int rate = ChannelBitRate(c);
-    if (rate < kMinChannelBitRate || rate > kMaxChannelBitRate) {
+    if (rate < DREMKO_MIN_CHANNEL_RATE || rate > DREMKO_MAX_CHANNEL_RATE) {
         *error = "bit rate " + std::to_string(c.bit_rate) + " gives " + std::to_string(rate) +
                  " bit/s per channel, outside 48000 ... 64000";
         return false;

@@ -13,8 +13,6 @@ namespace rtp {
 constexpr int kClockRate = DREMKO_SAMPLE_RATE;
 constexpr uint32_t kTimestampStep = DREMKO_FRAME_SAMPLES;  // one 20 ms frame per packet
 constexpr const char* kEncodingName = "DREMKO";
-constexpr int kMinChannelBitRate = 48000;  // the rates the codec has, per channel
-constexpr int kMaxChannelBitRate = 64000;
 constexpr const char* kAudioLevelUri = "urn:ietf:params:rtp-hdrext:ssrc-audio-level";
 
 struct PayloadConfig {

@@ -51,7 +51,7 @@ bool CheckHeader(const uint8_t* data, size_t size, DrkReader* r, std::string* wh
     if (!ValidCopyMask(data[6], &s.copies)) return Fail(why, "unsupported copy mask " + std::to_string(data[6]));
     if (data[7] != 0) return Fail(why, "damaged header (reserved byte is not 0)");
     const uint64_t rate = GetLittleEndian(data + 8, 4);
-    if (rate < kMinBitRate || rate > kMaxBitRate)
+    if (rate < DREMKO_MIN_CHANNEL_RATE || rate > DREMKO_MAX_CHANNEL_RATE)
         return Fail(why, "unsupported bit rate " + std::to_string(rate) + " bit/s per channel");
     s.bit_rate = static_cast<int>(rate);
     s.source_rate = static_cast<uint32_t>(GetLittleEndian(data + 12, 4));

@@ -101,7 +101,7 @@ bool ParseBitRate(const std::string& text, int* bit_rate, std::string* error) {
         multiplier = 1000;
     }
     unsigned long long value = 0;
-    if (!ParseWhole(digits, kMaxBitRate / multiplier, &value) || value * multiplier < kMinBitRate)
+    if (!ParseWhole(digits, DREMKO_MAX_CHANNEL_RATE / multiplier, &value) || value * multiplier < DREMKO_MIN_CHANNEL_RATE)
         return Fail(error, "unsupported bit rate " + text + " (use 48000 to 64000 bit/s per channel, or 48k to 64k)");
     *bit_rate = static_cast<int>(value * multiplier);
     return true;

@@ -92,13 +92,13 @@ void PrintReport(const Report& r, FILE* out) {
                  r.channels == 2 ? "stereo" : "mono");
     std::fprintf(out, "bit rate     %d bit/s per channel, %d %s, %d-byte packets: %.1f kbit/s in all\n", r.bit_rate,
                  r.copies, r.copies == 1 ? "copy" : "copies", r.packet_bytes, r.total_kbps);
-    if (r.bit_rate > kMinBitRate) {
+    if (r.bit_rate > DREMKO_MIN_CHANNEL_RATE) {
         // Every main frame holds the whole base layer; a higher rate only lets more of the extension through.
         constexpr double kCoefficientHz = kSampleRate / 2.0 / kFrameSamples;
         const double low = kBaseRegions * kRegionSize * kCoefficientHz / 1000.0;
         const double high = kRegions * kRegionSize * kCoefficientHz / 1000.0;
         std::fprintf(out, "             the %d bit/s above %d per channel code only %g to %g kHz; below %g kHz any rate "
-                          "gives the same\n", r.bit_rate - kMinBitRate, kMinBitRate, low, high, low);
+                          "gives the same\n", r.bit_rate - DREMKO_MIN_CHANNEL_RATE, DREMKO_MIN_CHANNEL_RATE, low, high, low);
     }
     std::fprintf(out, "encoder      speech flag set in %lld of %lld frames, level %d to %d\n",
                  static_cast<long long>(s.speech), static_cast<long long>(s.packets), s.packets ? s.level_min : 0,

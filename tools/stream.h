@@ -5,8 +5,6 @@
 
 #include "interface/packet_layout.h"
 
-constexpr int kMinBitRate = 48000;  // per channel
-constexpr int kMaxBitRate = 64000;
 // The decoder hands out a silent frame first and the transform lags one
 // frame, so decoded audio trails the input by two frames.
 constexpr int kDelayFrames = 2;
@@ -20,7 +18,7 @@ struct Packet {
 // What a decoder and a reader of the output need to know about a stream.
 struct StreamInfo {
     int channels = 1;
-    int bit_rate = kMaxBitRate;         // per channel, bit/s
+    int bit_rate = DREMKO_MAX_CHANNEL_RATE;         // per channel, bit/s
     int copies = 0;                     // redundant copies per channel and packet
     uint32_t source_rate = kSampleRate;  // sample rate of the original audio
     uint64_t source_frames = 0;         // length of the original audio, in sample frames

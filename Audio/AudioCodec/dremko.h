@@ -47,12 +47,18 @@
 #define DREMKO_MAX_COPIES 4
 /* A frame's full coding; a main frame is its first bytes. */
 #define DREMKO_CORE_FRAME_BYTES 160
+/* The useful rates of one channel in bit/s: the encoder codes a lower rate
+ * as the lowest (120-byte main frames), and at the highest the main frame
+ * is the whole core frame. */
+#define DREMKO_MIN_CHANNEL_RATE 48000
+#define DREMKO_MAX_CHANNEL_RATE 64000
 /* Main frame bytes the encoder writes at a per-channel rate: 20 ms of bits
- * in whole bytes, at least 120 (the encoder raises lower rates) and at most
+ * in whole bytes, at least those of DREMKO_MIN_CHANNEL_RATE and at most
  * DREMKO_CORE_FRAME_BYTES. */
-#define DREMKO_MAIN_FRAME_BYTES(per_channel_rate)                                           \
-    (DREMKO_RATE_BYTES(per_channel_rate) < 120 ? 120                                        \
-     : DREMKO_RATE_BYTES(per_channel_rate) > DREMKO_CORE_FRAME_BYTES ? DREMKO_CORE_FRAME_BYTES \
+#define DREMKO_MAIN_FRAME_BYTES(per_channel_rate)                                                    \
+    (DREMKO_RATE_BYTES(per_channel_rate) < DREMKO_RATE_BYTES(DREMKO_MIN_CHANNEL_RATE)                \
+         ? DREMKO_RATE_BYTES(DREMKO_MIN_CHANNEL_RATE)                                                \
+     : DREMKO_RATE_BYTES(per_channel_rate) > DREMKO_CORE_FRAME_BYTES ? DREMKO_CORE_FRAME_BYTES      \
                                                                      : DREMKO_RATE_BYTES(per_channel_rate))
 /* Whole bytes of one frame's 20 ms at a rate (rate / 400). */
 #define DREMKO_RATE_BYTES(rate) ((rate) / (8 * (DREMKO_SAMPLE_RATE / DREMKO_FRAME_SAMPLES)))
@@ -81,8 +87,8 @@ extern "C" {
 DREMKO_API int32_t Dremko_SizeofEncoderContext(void);
 /* Starts a stream in `context`, clearing all of it. bit_rate is the total
  * rate in bit/s: in stereo each channel gets bit_rate / 2 (rounded down).
- * Rates are not checked; 48000 ... 64000 per channel is the useful range
- * (see DREMKO_MAIN_FRAME_BYTES). stereo: nonzero for two channels.
+ * Rates are not checked; DREMKO_MIN_CHANNEL_RATE ... DREMKO_MAX_CHANNEL_RATE
+ * per channel is the useful range (see DREMKO_MAIN_FRAME_BYTES). stereo: nonzero for two channels.
  * Returns 0, or 1 for a null context. */
 DREMKO_API int32_t Dremko_InitEncoderContext(void* context, int32_t bit_rate, int32_t stereo);
 /* Codes one frame. pcm: DREMKO_FRAME_SAMPLES samples, or in stereo twice
