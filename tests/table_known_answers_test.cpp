@@ -65,19 +65,39 @@ TEST(CoreTablesKnownAnswers, VectorCodebooks) {
     // Two indices share one code word; the tree returns the first.
     for (int index : {138, 139})
         EXPECT_EQ(CodeBits(VectorCodebooks[0].code[index], VectorCodebooks[0].length[index]), "0001001101110111");
-    // Sizes, and every code word decodes to its index or to the first index
-    // of the same code word.
+    // Categories 1 to 5: the first, two middle and the last code words.
+    const struct {
+        int category, index;
+        const char* word;
+    } typed[] = {{1, 0, "1"}, {1, 33, "00110100"}, {1, 66, "01001101111"}, {1, 99, "01111011101100"},
+                 {2, 0, "1"}, {2, 16, "001101"}, {2, 32, "0001101100"}, {2, 48, "010110101000000"},
+                 {3, 0, "11"}, {3, 208, "000000010011001"}, {3, 416, "00011110001001"}, {3, 624, "0000100011100010"},
+                 {4, 0, "01"}, {4, 85, "001111"}, {4, 170, "111010111100101"}, {4, 255, "111010111100101"},
+                 {5, 0, "00"}, {5, 81, "0100"}, {5, 162, "10001011"}, {5, 242, "11110000"}};
+    for (const auto& t : typed) {
+        const VectorCodebook& book = VectorCodebooks[t.category];
+        EXPECT_EQ(CodeBits(book.code[t.index], book.length[t.index]), t.word) << t.category << " " << t.index;
+    }
+    // Sizes; every code word decodes to its index or to the first index of
+    // the same code word; and per category the sum of index x code word (its
+    // bits read as a number after a leading 1, so that the length counts),
+    // summed from the separately kept listing of the code words, not from the
+    // codec's data: two code words swapped anywhere change it.
     const int entries[7] = {196, 100, 49, 625, 256, 243, 32};
+    const long long moments[7] = {335100175, 61046824, 14111777, 9330367387, 1265610029, 747573127, 367220};
     for (int c = 0; c < 7; ++c) {
         const VectorCodebook& book = VectorCodebooks[c];
         ASSERT_EQ(book.entries, entries[c]);
+        long long moment = 0;
         for (int i = 0; i < book.entries; ++i) {
+            moment += i * ((1LL << book.length[i]) | book.code[i]);
             const std::string word = CodeBits(book.code[i], book.length[i]);
             const int decoded = TreeDecode(book.tree, word);
             ASSERT_GE(decoded, 0) << c << " " << i;
             ASSERT_LE(decoded, i) << c << " " << i;
             EXPECT_EQ(CodeBits(book.code[decoded], book.length[decoded]), word) << c << " " << i;
         }
+        EXPECT_EQ(moment, moments[c]) << c;
     }
 }
 
