@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "cli/cli_harness.h"
+#include "copy_without_noise.h"
 #include "core/decoder_noise.h"
 #include "drk_file.h"
 #include "interface/decoder_context.h"
@@ -29,26 +30,6 @@ struct HostDecode {
     std::string timeline;      // per packet: '.', or how the decoder filled the lost frame
     int frame_errors = 0;      // console lines the decoder printed
 };
-
-// Coefficients of the copy of frame `index` (the first bytes of its coding)
-// that do not depend on the decoder's noise, NaN elsewhere: decoded from 32
-// generator states, a noise sign agrees in all with a chance of 2^-31. The
-// generators are left as found.
-std::vector<float> CopyWithoutNoise(const Stream& s, size_t index, int channel) {
-    const NoiseGenerator base = BaseLayerNoise, ext = ExtLayerNoise;
-    const uint16_t high = HighBandNoiseState;
-    const uint8_t* copy = s.packets[index].bytes.data() + channel * PartBytes(EncoderMainBytes(s.bit_rate), s.copies);
-    std::vector<float> first(kFrameSamples), again(kFrameSamples);
-    CoreDecoderState state{};
-    DecodeChannelFrame(&state, copy, kCopyBits, first.data());
-    for (int n = 1; n < 32; ++n) {
-        DecodeChannelFrame(&state, copy, kCopyBits, again.data());
-        for (int k = 0; k < kFrameSamples; ++k)
-            if (first[k] != again[k]) first[k] = NAN;
-    }
-    BaseLayerNoise = base, ExtLayerNoise = ext, HighBandNoiseState = high;
-    return first;
-}
 
 // Decodes `s` with the packets marked other than '.' in `lost` withheld.
 // A lost frame the decoder delivered counts as rebuilt when its coefficients
@@ -108,7 +89,8 @@ HostDecode DecodeDirectly(const Stream& s, const std::string& lost) {
         bool from_copy = true;
         int compared = 0;
         for (size_t c = 0; c < channels; ++c) {
-            const std::vector<float> copy = CopyWithoutNoise(s, index, static_cast<int>(c));
+            const size_t part = c * PartBytes(EncoderMainBytes(s.bit_rate), s.copies);
+            const std::vector<float> copy = CopyWithoutNoise(s.packets[index].bytes.data() + part);
             for (int k = 0; k < kFrameSamples; ++k)
                 if (!std::isnan(copy[k])) {
                     ++compared;
