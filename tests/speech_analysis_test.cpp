@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <random>
 #include <utility>
 #include <vector>
 
@@ -85,14 +84,6 @@ TEST(SpeechDecimator, OutOfRangeResultsKeepTheirLow16Bits) {
 
 constexpr double kPi = 3.14159265358979323846;
 
-std::vector<float> RandomFrame(uint32_t seed, double scale) {
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<double> u(-1.0, 1.0);
-    std::vector<float> x(256);
-    for (float& v : x) v = static_cast<float>(scale * u(rng));
-    return x;
-}
-
 const RealFft256Tables* FftTables() {
     static RealFft256Tables tables;
     RealFft256_BuildTables(&tables);
@@ -101,7 +92,7 @@ const RealFft256Tables* FftTables() {
 
 TEST(SpeechRealFft, ForwardMatchesDirectDft) {
     for (uint32_t seed : {1u, 2u, 3u}) {
-        const std::vector<float> x = RandomFrame(seed, 20000.0);
+        const std::vector<float> x = test_signals::RandomFloats(256, 20000.0, seed);
         std::vector<float> data = x;
         RealFft256_Forward(data.data(), FftTables());
         double worst = 0.0;
@@ -122,7 +113,7 @@ TEST(SpeechRealFft, ForwardMatchesDirectDft) {
 }
 
 TEST(SpeechRealFft, InverseIsTheCosineAndSineSum) {
-    std::vector<float> spectrum = RandomFrame(9, 1000.0);
+    std::vector<float> spectrum = test_signals::RandomFloats(256, 1000.0, 9);
     std::vector<float> data = spectrum;
     RealFft256_Inverse(data.data(), FftTables());
     for (int n = 0; n < 256; ++n) {

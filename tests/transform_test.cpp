@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
-#include <random>
 #include <vector>
 
 #include "test_signals.h"
@@ -15,13 +14,6 @@
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-
-std::vector<float> RandomValues(uint32_t seed, int count) {
-    std::mt19937 rng(seed);
-    std::vector<float> v(count);
-    for (float& x : v) x = static_cast<float>(static_cast<int32_t>(rng()) / 65536.0);
-    return v;
-}
 
 // ||got - want|| / ||want||; `got` holds real values, or complex ones as pairs.
 template <typename T>
@@ -37,7 +29,8 @@ double RelativeError(const std::vector<float>& got, const std::vector<T>& want) 
 }
 
 TEST(Fft480, MatchesDirectDft) {
-    std::vector<std::vector<float>> inputs = {RandomValues(1, kFrameSamples), RandomValues(2, kFrameSamples)};
+    std::vector<std::vector<float>> inputs = {test_signals::RandomFloats(kFrameSamples, 32768.0, 1),
+                                              test_signals::RandomFloats(kFrameSamples, 32768.0, 2)};
     std::vector<float> tones(kFrameSamples), chirp(kFrameSamples), spike(kFrameSamples, 0.0f), dc(kFrameSamples, 1.0f);
     for (int n = 0; n < 480; ++n) {
         // Off-bin complex tones of very different levels, a real chirp, one spike.
@@ -66,7 +59,8 @@ TEST(Dct4, MatchesDefiningSum) {
     InitDct4Tables();
     std::vector<float> ramp(kFrameSamples);
     for (int n = 0; n < kFrameSamples; ++n) ramp[n] = static_cast<float>(n - 480) * 25.0f;
-    for (const std::vector<float>& input : {RandomValues(11, kFrameSamples), RandomValues(12, kFrameSamples), ramp}) {
+    for (const std::vector<float>& input : {test_signals::RandomFloats(kFrameSamples, 32768.0, 11),
+                                            test_signals::RandomFloats(kFrameSamples, 32768.0, 12), ramp}) {
         std::vector<double> sum(kFrameSamples);
         // The phase (2n + 1)(2k + 1) pi / 3840 taken over whole periods first.
         for (int k = 0; k < kFrameSamples; ++k)

@@ -63,6 +63,14 @@ std::vector<int16_t> Noise(int frames, double rms, uint32_t seed) {
     return out;
 }
 
+std::vector<float> RandomFloats(int count, double scale, uint32_t seed) {
+    std::vector<float> out(count);
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> u(-scale, scale);
+    for (float& v : out) v = static_cast<float>(u(rng));
+    return out;
+}
+
 std::vector<int16_t> Sweep(int frames, double amplitude) {
     const int n = frames * kFrameSamples;
     std::vector<int16_t> out(n);

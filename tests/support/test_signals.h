@@ -24,6 +24,8 @@ std::vector<int16_t> Tone(int frames, double frequency, double amplitude);
 // fixture, tests/data/speech_48k.raw), whatever the host's byte order;
 // empty if the file cannot be read.
 std::vector<int16_t> ReadRawSamples(const char* path);
+// Floats drawn uniformly from [-scale, scale).
+std::vector<float> RandomFloats(int count, double scale, uint32_t seed);
 // Planar stereo frames (960 of channel 0, 960 of channel 1, ...) from two mono signals.
 std::vector<int16_t> Planar(const std::vector<int16_t>& left, const std::vector<int16_t>& right);
 
