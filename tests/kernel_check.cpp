@@ -3,6 +3,9 @@
 // out with the same bits (any two NaNs count as equal). The kernels and the
 // inputs each argument takes come from the kernels' own list
 // (kernels/kernel_list.h), so a new kernel is checked without a line here.
+// A change that alters every set alike passes that comparison; so the plain
+// set's results for one fixed trial of each kernel are also held against
+// recorded exactness vectors (kExactness below).
 //
 //   kernel_check [--bench]
 //
@@ -15,10 +18,13 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <map>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
+
+#include "regression/sha256.h"
 
 // What each kernel's arguments hold, as its entry describes them.
 template <typename T>
@@ -43,6 +49,8 @@ struct Kernel {
     // Runs the trial's inputs through the plain set and `set`; false on a
     // difference, which it prints.
     std::function<bool(int trial, int set)> check;
+    // SHA-256 of the plain set's buffers after the exactness trial.
+    std::function<std::string()> digest;
     // Nanoseconds per call of `set`.
     std::function<double(int set)> time;
 };
@@ -66,6 +74,26 @@ namespace {
 
 constexpr int kTrials = 64;
 constexpr int kKinds = 4;
+
+// Exactness vectors: the SHA-256 of every buffer argument, in order, after
+// the plain set has run the exactness trial (moderate inputs, no NaN to come
+// out with a host's own bits), values low byte first so that every target
+// gets the same digest. Like the regression digests they are recorded, not
+// derived: a change that alters the arithmetic on purpose records them
+// anew from what kernel_check prints, together with those digests.
+constexpr int kExactnessTrial = 0;
+const std::map<std::string, std::string> kExactness = {
+    {"ApplyGain", "4f6c45ed4ca0fd871e73261889bc0dae221071fbff6677b0e98e3ff85c7dd679"},
+    {"ComplexFft128", "cd7fce3e7ad065252b7ae00f26e1e4ad694e1e969c40e3cc265c025636223342"},
+    {"Dct4", "6538cf94c9f890564230f67f0f2a58aa07353a9270e5e3f99139f0cd44c319e8"},
+    {"DecimatorFilter", "9a2095bbb632a3c5b9f73f7a01cf9b2f0669b88cce8991bef837703c5167432e"},
+    {"Fft480Split", "c2274032ab805d6d4d9cc3f78b4f2ca1eacc2c0302af46345c286cfc2bc3cd86"},
+    {"MdctAnalysis", "5c7b0893ee86321484f3550f2959b58653e3f7925fbd9d5ce2da610e22122738"},
+    {"MdctSynthesis", "86ff4aaddb05aa5eb361fdd35139b10833691b3617eb1179c50971b48d4ab816"},
+    {"RealFftSplitStep", "31a00821f31971477ceac9bb605bd6df299bd511ba90519c63f3a28e85c07edf"},
+    {"RegionMeanSquares", "77e6a4a9ff57a2973f0876ab624954ea92bda63490016c75b9cc51dae9861e6d"},
+    {"StereoChannelBandPowers", "48e590bf2e5605b2e9a0acb330c94809525daf04f563fc1b2ca209da2ad59ae3"},
+};
 
 // Portable 64-bit generator, so that every target draws the same inputs.
 struct Rng {
@@ -93,16 +121,20 @@ float SpecialFloat(Rng& rng) {
 // Kind 0: moderate values; 1: exponents from subnormal to near overflow;
 // 2: moderate values with zeros of both signs, the smallest and largest
 // floats sprinkled in; 3: whole sample values.
+// The mantissa is drawn before the exponent, in statements of their own: a
+// call's arguments may be evaluated in any order, and every target must
+// draw the same values.
 float DrawFloat(Rng& rng, int kind) {
     const float sign = rng.Next() & 1 ? -1.0f : 1.0f;
+    const float mantissa = static_cast<float>(rng.Unit());
     switch (kind) {
         case 1:
-            return sign * std::ldexp(static_cast<float>(rng.Unit()), rng.Below(270) - 148);
+            return sign * std::ldexp(mantissa, rng.Below(270) - 148);
         case 2:
             if (rng.Below(8) == 0) return SpecialFloat(rng);
             [[fallthrough]];
         case 0:
-            return sign * std::ldexp(static_cast<float>(rng.Unit()), rng.Below(17) - 8);
+            return sign * std::ldexp(mantissa, rng.Below(17) - 8);
         default:
             return static_cast<float>(rng.Below(65536) - 32768);
     }
@@ -170,6 +202,14 @@ long Difference(T, T) {
     return -1;
 }
 
+// A buffer's values go into the digest; a scalar argument is only an input.
+template <typename T>
+void Append(const std::vector<T>& buffer, std::vector<uint8_t>* bytes) {
+    AppendLowByteFirst(buffer, bytes);
+}
+template <typename T>
+void Append(T, std::vector<uint8_t>*) {}
+
 template <typename Tuple, size_t... I>
 int FirstDifferingArgument(const Tuple& want, const Tuple& got, std::index_sequence<I...>) {
     int argument = -1;
@@ -181,9 +221,11 @@ int FirstDifferingArgument(const Tuple& want, const Tuple& got, std::index_seque
 
 template <typename Signature, typename... Shapes>
 bool Register(const char* name, std::vector<Signature*> sets, Shapes... shapes) {
+    // Braces, unlike a call's arguments, draw the arguments in order.
+    using Held = std::tuple<decltype(Hold(shapes, std::declval<Rng&>(), 0))...>;
     const auto draw = [=](int trial) {
         Rng rng{0x9e3779b97f4a7c15u * static_cast<uint64_t>(trial + 1)};
-        return std::make_tuple(Hold(shapes, rng, trial % kKinds)...);
+        return Held{Hold(shapes, rng, trial % kKinds)...};
     };
     const auto run = [=](int set, auto& arguments) {
         std::apply([&](auto&... held) { sets[static_cast<size_t>(set)](Pass(held)...); }, arguments);
@@ -198,6 +240,13 @@ bool Register(const char* name, std::vector<Signature*> sets, Shapes... shapes) 
             std::printf("  %s, %s: argument %d differs in trial %d (inputs of kind %d)\n", name,
                         InstructionSetName(static_cast<InstructionSet>(set)), argument, trial, trial % kKinds);
         return argument < 0;
+    };
+    const auto digest = [=] {
+        auto arguments = draw(kExactnessTrial);
+        run(0, arguments);
+        std::vector<uint8_t> bytes;
+        std::apply([&](const auto&... held) { (Append(held, &bytes), ...); }, arguments);
+        return Sha256Hex(bytes.data(), bytes.size());
     };
     // Moderate inputs, restored before every call; the best of five rounds.
     const auto time = [=](int set) {
@@ -215,7 +264,7 @@ bool Register(const char* name, std::vector<Signature*> sets, Shapes... shapes) 
         }
         return best;
     };
-    Kernels().push_back({name, check, time});
+    Kernels().push_back({name, check, digest, time});
     return true;
 }
 
@@ -240,6 +289,14 @@ int main(int argc, char** argv) {
     std::printf("%zu kernels, sets:", Kernels().size());
     for (int set : sets) std::printf(" %s", InstructionSetName(static_cast<InstructionSet>(set)));
     std::printf("; %d differing from the plain set\n", failures);
+    for (const Kernel& kernel : Kernels()) {
+        const std::string got = kernel.digest();
+        const auto recorded = kExactness.find(kernel.name);
+        if (recorded == kExactness.end() || recorded->second != got) {
+            std::printf("  %s: the plain set gives %s, not its exactness vector\n", kernel.name, got.c_str());
+            ++failures;
+        }
+    }
     if (bench && failures == 0) {
         std::printf("%-24s %-8s %12s %14s\n", "kernel", "set", "ns per call", "plain / set");
         for (const Kernel& kernel : Kernels()) {

@@ -97,10 +97,7 @@ std::vector<bool> LossPattern(const std::string& name) {
 template <typename T>
 std::string Digest(const std::vector<T>& v) {
     std::vector<uint8_t> bytes;
-    bytes.reserve(v.size() * sizeof(T));
-    for (const T value : v)
-        for (size_t k = 0; k < sizeof(T); ++k)
-            bytes.push_back(static_cast<uint8_t>(static_cast<uint64_t>(static_cast<int64_t>(value)) >> (8 * k)));
+    AppendLowByteFirst(v, &bytes);
     return Sha256Hex(bytes.data(), bytes.size());
 }
 
