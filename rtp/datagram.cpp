@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "network_order.h"
+
 namespace rtp {
 
 namespace {
@@ -13,23 +15,13 @@ constexpr uint16_t kEtherQinQ = 0x88A8;
 constexpr uint8_t kProtocolUdp = 17;
 constexpr size_t kUdpHeaderBytes = 8;
 
-uint32_t Read(const uint8_t* p, int bytes) {
-    uint32_t value = 0;
-    for (int i = 0; i < bytes; ++i) value = (value << 8) | p[i];
-    return value;
-}
-
-void Write(std::vector<uint8_t>* out, uint32_t value, int bytes) {
-    for (int i = bytes - 1; i >= 0; --i) out->push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
 FrameResult ParseUdp(const uint8_t* p, size_t size, Datagram* d) {
     if (size < kUdpHeaderBytes) return FrameResult::kDamaged;
-    const size_t length = Read(p + 4, 2);
+    const size_t length = ReadNetworkOrder(p + 4, 2);
     // A length of 0 comes from captures of oversized (jumbo IPv6) datagrams: take the rest.
     if (length != 0 && (length < kUdpHeaderBytes || length > size)) return FrameResult::kDamaged;
-    d->source.port = static_cast<uint16_t>(Read(p, 2));
-    d->destination.port = static_cast<uint16_t>(Read(p + 2, 2));
+    d->source.port = static_cast<uint16_t>(ReadNetworkOrder(p, 2));
+    d->destination.port = static_cast<uint16_t>(ReadNetworkOrder(p + 2, 2));
     d->payload = p + kUdpHeaderBytes;
     d->payload_size = (length == 0 ? size : length) - kUdpHeaderBytes;
     return FrameResult::kUdp;
@@ -38,10 +30,10 @@ FrameResult ParseUdp(const uint8_t* p, size_t size, Datagram* d) {
 FrameResult ParseIpv4(const uint8_t* p, size_t size, Datagram* d) {
     if (size < 20) return FrameResult::kDamaged;
     const size_t header = (p[0] & 0x0f) * 4u;
-    const size_t total = Read(p + 2, 2);
+    const size_t total = ReadNetworkOrder(p + 2, 2);
     if (header < 20 || total < header || total > size) return FrameResult::kDamaged;
     if (p[9] != kProtocolUdp) return FrameResult::kNotUdp;
-    if ((Read(p + 6, 2) & 0x3fff) != 0) return FrameResult::kFragment;  // more fragments, or an offset
+    if ((ReadNetworkOrder(p + 6, 2) & 0x3fff) != 0) return FrameResult::kFragment;  // more fragments, or an offset
     d->source = d->destination = Endpoint{};
     std::copy(p + 12, p + 16, d->source.address);
     std::copy(p + 16, p + 20, d->destination.address);
@@ -50,7 +42,7 @@ FrameResult ParseIpv4(const uint8_t* p, size_t size, Datagram* d) {
 
 FrameResult ParseIpv6(const uint8_t* p, size_t size, Datagram* d) {
     if (size < 40) return FrameResult::kDamaged;
-    const size_t length = Read(p + 4, 2);
+    const size_t length = ReadNetworkOrder(p + 4, 2);
     if (length > size - 40) return FrameResult::kDamaged;
     d->source = d->destination = Endpoint{};
     d->source.ipv6 = d->destination.ipv6 = true;
@@ -122,15 +114,15 @@ FrameResult ParseFrame(int link_type, const uint8_t* p, size_t size, Datagram* d
         }
         case kLinkLinuxCooked:
             if (size < 16) return FrameResult::kDamaged;
-            return ParseIp(Read(p + 14, 2), p + 16, size - 16, d);
+            return ParseIp(ReadNetworkOrder(p + 14, 2), p + 16, size - 16, d);
         case kLinkLinuxCooked2:
             if (size < 20) return FrameResult::kDamaged;
-            return ParseIp(Read(p, 2), p + 20, size - 20, d);
+            return ParseIp(ReadNetworkOrder(p, 2), p + 20, size - 20, d);
         case kLinkEthernet: {
             size_t at = 12;
             for (;;) {
                 if (size < at + 2) return FrameResult::kDamaged;
-                const uint32_t type = Read(p + at, 2);
+                const uint32_t type = ReadNetworkOrder(p + at, 2);
                 if (type != kEtherVlan && type != kEtherQinQ) return ParseIp(type, p + at + 2, size - at - 2, d);
                 at += 4;
             }
@@ -149,20 +141,20 @@ void BuildIpUdpFrame(const Endpoint& src, const Endpoint& dst, const uint8_t* pa
     for (int i = 0; i < address_bytes; i += 2)
         pseudo += ((src.address[i] << 8) | src.address[i + 1]) + ((dst.address[i] << 8) | dst.address[i + 1]);
     if (src.ipv6) {
-        Write(out, 0x60000000, 4);
-        Write(out, static_cast<uint32_t>(udp_length), 2);
+        AppendNetworkOrder(out, 0x60000000, 4);
+        AppendNetworkOrder(out, static_cast<uint32_t>(udp_length), 2);
         out->push_back(kProtocolUdp);
         out->push_back(64);
         out->insert(out->end(), src.address, src.address + 16);
         out->insert(out->end(), dst.address, dst.address + 16);
     } else {
-        Write(out, 0x4500, 2);
-        Write(out, static_cast<uint32_t>(20 + udp_length), 2);
-        Write(out, 0, 2);
-        Write(out, 0x4000, 2);  // do not fragment
+        AppendNetworkOrder(out, 0x4500, 2);
+        AppendNetworkOrder(out, static_cast<uint32_t>(20 + udp_length), 2);
+        AppendNetworkOrder(out, 0, 2);
+        AppendNetworkOrder(out, 0x4000, 2);  // do not fragment
         out->push_back(64);
         out->push_back(kProtocolUdp);
-        Write(out, 0, 2);
+        AppendNetworkOrder(out, 0, 2);
         out->insert(out->end(), src.address, src.address + 4);
         out->insert(out->end(), dst.address, dst.address + 4);
         const uint16_t sum = Checksum(*out, 0, 0);
@@ -170,10 +162,10 @@ void BuildIpUdpFrame(const Endpoint& src, const Endpoint& dst, const uint8_t* pa
         (*out)[11] = static_cast<uint8_t>(sum);
     }
     const size_t udp = out->size();
-    Write(out, src.port, 2);
-    Write(out, dst.port, 2);
-    Write(out, static_cast<uint32_t>(udp_length), 2);
-    Write(out, 0, 2);
+    AppendNetworkOrder(out, src.port, 2);
+    AppendNetworkOrder(out, dst.port, 2);
+    AppendNetworkOrder(out, static_cast<uint32_t>(udp_length), 2);
+    AppendNetworkOrder(out, 0, 2);
     out->insert(out->end(), payload, payload + size);
     uint16_t sum = Checksum(*out, udp, pseudo);
     if (sum == 0) sum = 0xffff;  // 0 would mean "no checksum"

@@ -1,20 +1,12 @@
 #include "rtp_packet.h"
 
+#include "network_order.h"
+
 namespace rtp {
 
 namespace {
 
 constexpr uint16_t kOneByteProfile = 0xBEDE;
-
-uint32_t Read(const uint8_t* p, int bytes) {
-    uint32_t value = 0;
-    for (int i = 0; i < bytes; ++i) value = (value << 8) | p[i];
-    return value;
-}
-
-void Write(std::vector<uint8_t>* out, uint32_t value, int bytes) {
-    for (int i = bytes - 1; i >= 0; --i) out->push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
 
 // Walks the elements of a one-byte extension block for the audio level.
 void FindAudioLevel(const uint8_t* block, size_t size, int level_id, Packet* packet) {
@@ -60,15 +52,15 @@ ParseError Parse(const uint8_t* data, size_t size, int level_id, Packet* packet)
     const size_t csrc_count = data[0] & 0x0f;
     packet->marker = (data[1] & 0x80) != 0;
     packet->payload_type = data[1] & 0x7f;
-    packet->sequence = static_cast<uint16_t>(Read(data + 2, 2));
-    packet->timestamp = Read(data + 4, 4);
-    packet->ssrc = Read(data + 8, 4);
+    packet->sequence = static_cast<uint16_t>(ReadNetworkOrder(data + 2, 2));
+    packet->timestamp = ReadNetworkOrder(data + 4, 4);
+    packet->ssrc = ReadNetworkOrder(data + 8, 4);
     size_t at = kHeaderBytes + 4 * csrc_count;
     if (at > size) return ParseError::kCsrcPastEnd;
     if (extension) {
         if (size - at < 4) return ParseError::kExtensionPastEnd;
-        const uint32_t profile = Read(data + at, 2);
-        const size_t words = Read(data + at + 2, 2);
+        const uint32_t profile = ReadNetworkOrder(data + at, 2);
+        const size_t words = ReadNetworkOrder(data + at + 2, 2);
         at += 4;
         if ((size - at) / 4 < words) return ParseError::kExtensionPastEnd;
         if (profile == kOneByteProfile && level_id >= 1 && level_id <= 14)
@@ -90,16 +82,16 @@ void Build(const Packet& packet, int level_id, std::vector<uint8_t>* out) {
     const bool level = packet.has_audio_level && level_id >= 1 && level_id <= 14;
     out->push_back(static_cast<uint8_t>(0x80 | (level ? 0x10 : 0)));
     out->push_back(static_cast<uint8_t>((packet.marker ? 0x80 : 0) | (packet.payload_type & 0x7f)));
-    Write(out, packet.sequence, 2);
-    Write(out, packet.timestamp, 4);
-    Write(out, packet.ssrc, 4);
+    AppendNetworkOrder(out, packet.sequence, 2);
+    AppendNetworkOrder(out, packet.timestamp, 4);
+    AppendNetworkOrder(out, packet.ssrc, 4);
     if (level) {
         // One element of one byte, padded to a whole word.
-        Write(out, kOneByteProfile, 2);
-        Write(out, 1, 2);
+        AppendNetworkOrder(out, kOneByteProfile, 2);
+        AppendNetworkOrder(out, 1, 2);
         out->push_back(static_cast<uint8_t>(level_id << 4));
         out->push_back(static_cast<uint8_t>((packet.voice ? 0x80 : 0) | (packet.minus_dbov & 0x7f)));
-        Write(out, 0, 2);
+        AppendNetworkOrder(out, 0, 2);
     }
     out->insert(out->end(), packet.payload, packet.payload + packet.payload_size);
 }
