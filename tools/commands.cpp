@@ -23,6 +23,13 @@ bool CheckFiles(const std::string& input, const std::string& output, bool audio_
            CheckWritable(output, error) && (o.report_path.empty() || CheckWritable(o.report_path, error));
 }
 
+// An output or report named by a path to the standard output goes there as `-` does.
+Options WithStandardOutputAsDash(Options o) {
+    o.files[1] = StandardOutputAsDash(o.files[1]);
+    o.report_path = StandardOutputAsDash(o.report_path);
+    return o;
+}
+
 bool Finish(const Report& report, const Options& o, std::string* error) {
     if (!SaveReport(report, o.report_path, error)) return false;
     // Data on the standard output leaves the summary to stderr.
@@ -33,20 +40,23 @@ bool Finish(const Report& report, const Options& o, std::string* error) {
 
 }  // namespace
 
-bool RunEncode(const Options& o, std::string* error) {
+bool RunEncode(const Options& given, std::string* error) {
+    const Options o = WithStandardOutputAsDash(given);
     Report report;
     return CheckFiles(o.files[0], o.files[1], false, o, error) &&
            RunFromAudio(o, "encode", kChannelHint, {o.files[0], o.files[1], ""}, &report, error) &&
            Finish(report, o, error);
 }
 
-bool RunDecode(const Options& o, std::string* error) {
+bool RunDecode(const Options& given, std::string* error) {
+    const Options o = WithStandardOutputAsDash(given);
     Report report;
     return CheckFiles(o.files[0], o.files[1], true, o, error) &&
            RunFromPackets(o, {o.files[0], "", o.files[1]}, &report, error) && Finish(report, o, error);
 }
 
-bool RunRoundtrip(const Options& o, std::string* error) {
+bool RunRoundtrip(const Options& given, std::string* error) {
+    const Options o = WithStandardOutputAsDash(given);
     Report report;
     return CheckFiles(o.files[0], o.files[1], true, o, error) &&
            RunFromAudio(o, "roundtrip", kChannelHint, {o.files[0], "", o.files[1]}, &report, error) &&

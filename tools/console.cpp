@@ -1,6 +1,7 @@
 #include "console.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -30,6 +31,13 @@ bool CaptureLibraryConsole() {
 FILE* ToolOutput() { return tool_output; }
 
 int ToolOutputDescriptor() { return tool_descriptor; }
+
+std::string StandardOutputAsDash(const std::string& name) {
+    struct stat pipe_info, info;
+    const bool caught_pipe = caught >= 0 && fstat(caught, &pipe_info) == 0 && stat(name.c_str(), &info) == 0 &&
+                             info.st_dev == pipe_info.st_dev && info.st_ino == pipe_info.st_ino;
+    return caught_pipe ? "-" : name;
+}
 
 int TakeLibraryLines() {
     if (caught < 0) return 0;

@@ -76,6 +76,7 @@ const BadCase kBadCases[] = {
     {"output is the input spelt otherwise", "roundtrip good.wav sub/../good.wav", 1, "same file"},
     {"report is the output", "roundtrip good.wav out.wav --report ./out.wav", 1, "same file"},
     {"report is the input", "decode good.drk out.wav --report good.drk", 1, "same file"},
+    {"output and report both the standard output", "roundtrip good.wav /dev/stdout --report -", 1, "both go"},
     {"unsupported bit rate", "encode good.wav out.drk --bitrate 32000", 2, "32000"},
     {"bit rate above the range", "roundtrip good.wav out.wav --bitrate 65k", 2, "65k"},
     {"bit rate beyond 64 bits", "encode good.wav out.drk --bitrate 18446744073709600k", 2, "18446744073709600k"},

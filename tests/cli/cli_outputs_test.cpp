@@ -1,6 +1,6 @@
 // Where outputs go: pipes and links are written through and stay what they
-// are; a signal mid-run removes the temporary file and ends the run by that
-// signal.
+// are; names of the standard output (/dev/stdout, a link to it) reach it; a
+// signal mid-run removes the temporary file and ends the run by that signal.
 #include <sndfile.h>
 
 #include "cli/cli_harness.h"
@@ -27,6 +27,14 @@ const OutputCase kOutputCases[] = {
      "mkfifo pipe\nln -s pipe out.drk\ntimeout 20 cat pipe > got.drk &\n\"$DREMKO\" encode good.wav out.drk\nwait\n"
      "\"$DREMKO\" decode got.drk got.wav",
      fs::file_type::symlink},
+    {"link to the standard output",
+     "ln -s /proc/self/fd/1 out.drk\ntimeout 20 \"$DREMKO\" encode good.wav out.drk -q > got.drk\n"
+     "\"$DREMKO\" decode got.drk got.wav",
+     fs::file_type::symlink},
+    {"report to the standard output",
+     "\"$DREMKO\" decode good.drk out.wav -q --report ref.json\n"
+     "\"$DREMKO\" decode good.drk out.wav -q --report /dev/stdout > got.json\ncmp ref.json got.json && cp out.wav got.wav",
+     fs::file_type::regular},
 };
 
 TEST_F(CliTest, PipesAndLinksAreWrittenThroughAndKept) {
