@@ -96,8 +96,8 @@ bool ChooseAudioType(const std::string& name, const std::string& type_name, Audi
     else if (ext == "flac") *type = AudioType::kFlac;
     else if (ext == "ogg" || ext == "oga") *type = AudioType::kOgg;
     else if (ext == "aiff" || ext == "aif") *type = AudioType::kAiff;
-    else if (ext == "raw" && !type_name.empty()) *type = AudioType::kRaw;
-    else return Fail(error, "cannot tell the audio format of " + name + " (use .wav, .flac, .ogg or .aiff, or --type)");
+    else if (ext == "raw") *type = AudioType::kRaw;
+    else return Fail(error, "cannot tell the audio format of " + name + " (use .wav, .flac, .ogg, .aiff or .raw, or --type)");
     return true;
 }
 

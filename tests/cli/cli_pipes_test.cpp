@@ -19,6 +19,7 @@ const PipeCase kPipeCases[] = {
     {"audio to a pipe", "\"$DREMKO\" decode in.drk - | cat > got.wav"},
     {"piped packets to piped audio", "cat in.wav | \"$DREMKO\" encode - - | \"$DREMKO\" decode - - | cat > got.wav"},
     {"raw out", "\"$DREMKO\" decode in.drk -t raw - > got.raw"},
+    {"raw by the name", "\"$DREMKO\" decode in.drk got.raw"},
     {"raw in", "\"$DREMKO\" encode - - --raw-rate 48000 --raw-channels 2 < in.raw | \"$DREMKO\" decode - got.wav"},
     {"24-bit out", "\"$DREMKO\" decode in.drk --bits 24 - | cat > got.wav"},
     {"roundtrip", "\"$DREMKO\" roundtrip - -t raw - < in.wav > got.raw"},
