@@ -1,8 +1,6 @@
 #include "options.h"
 
 #include <cctype>
-#include <cerrno>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -82,13 +80,16 @@ bool ParseWhole(const std::string& text, unsigned long long high, unsigned long 
     return true;
 }
 
-// A finite decimal number in [low, high], nothing before or after it.
+// A decimal fraction in [low, high]: digits with at most one point, so no
+// sign, exponent, hexadecimal, NaN or infinity as strtod would take them.
 bool ParseReal(const std::string& text, double low, double high, double* value) {
-    if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text[0])) || text[0] == '.')) return false;
-    char* end = nullptr;
-    errno = 0;
-    const double v = std::strtod(text.c_str(), &end);
-    if (*end != '\0' || errno == ERANGE || !std::isfinite(v) || v < low || v > high) return false;
+    const size_t point = text.find('.');
+    const bool decimal = text.find_first_not_of("0123456789.") == std::string::npos &&
+                         text.find_first_of("0123456789") != std::string::npos &&
+                         (point == std::string::npos || text.find('.', point + 1) == std::string::npos);
+    if (!decimal) return false;
+    const double v = std::strtod(text.c_str(), nullptr);  // too many digits give infinity, above `high`
+    if (v < low || v > high) return false;
     *value = v;
     return true;
 }

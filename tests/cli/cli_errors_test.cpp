@@ -84,6 +84,8 @@ const BadCase kBadCases[] = {
     {"infinite burst", "decode good.drk out.wav --loss 5 --burst inf", 2, "not inf"},
     {"trailing characters", "roundtrip good.wav out.wav --loss 5x", 2, "not 5x"},
     {"negative loss", "decode good.drk out.wav --loss -5", 2, "not -5"},
+    {"hexadecimal loss", "decode good.drk out.wav --loss 0x5", 2, "not 0x5"},
+    {"loss in exponent form", "roundtrip good.wav out.wav --loss 1e1", 2, "not 1e1"},
     {"negative seed", "decode good.drk out.wav --seed -1", 2, "not -1"},
     {"too many copies", "encode good.wav out.drk --redundancy 5", 2, "--redundancy"},
     {"raw rate in exponent form", "encode good.wav out.drk --raw-rate 1e5", 2, "not 1e5"},
