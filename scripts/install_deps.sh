@@ -7,7 +7,7 @@
 # compilers, qemu-user and ccache of scripts/test_cross.sh, and the arm64
 # libopus its AArch64 benchmark links (Debian's arm64 architecture added).
 set -euo pipefail
-packages=(cmake make g++ pkg-config python3 python3-numpy python3-matplotlib bash-completion libgtest-dev libsndfile1-dev libsoxr-dev libopus-dev
+packages=(cmake make g++ pkg-config python3 python3-numpy python3-matplotlib python3-soundfile bash-completion libgtest-dev libsndfile1-dev libsoxr-dev libopus-dev
           clang libclang-rt-14-dev valgrind
           libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools
           gstreamer1.0-plugins-base gstreamer1.0-plugins-good libpcap-dev

@@ -6,8 +6,9 @@ usage: dremko-plot-report REPORT.json OUT.png
 
 REPORT.json is written by `dremko encode|decode|roundtrip --report` or by
 `dremko demo`; packet files, captures and standard input or output have no
-spectrogram. Needs Debian's python3-numpy and python3-matplotlib; audio
-other than WAV also needs python3-soundfile.
+spectrogram, so a report that names no audio file gets its loss timeline
+alone. Needs Debian's python3-numpy and python3-matplotlib; audio other
+than WAV (FLAC, Ogg, AIFF) also needs python3-soundfile.
 """
 import json
 import os
@@ -21,7 +22,8 @@ try:
     import matplotlib.pyplot as plt
     import numpy as np
 except ImportError:
-    sys.exit("plot_report: needs the Debian packages python3-numpy and python3-matplotlib")
+    sys.exit("plot_report: needs the Debian packages python3-numpy and python3-matplotlib "
+             "(and python3-soundfile for audio other than WAV)")
 
 MARK_COLOURS = {"r": ("rebuilt from a copy", "tab:green"),
                 "c": ("concealed", "tab:orange"),
@@ -106,9 +108,9 @@ def main():
         panels.append((read_mono(find(report["output"], report_path)),
                        f"decoded: {report['output']}, {report['total_kbps']:.1f} kbit/s, "
                        f"{report['copies']} copies{quality}"))
-    if not panels:
-        sys.exit(f"plot_report: {report_path} names no audio file to draw")
     lossy = "timeline" in report
+    if not panels and not lossy:
+        sys.exit(f"plot_report: {report_path} names no audio file and has no timeline to draw")
     ratios = [4] * len(panels) + ([1] if lossy else [])
     figure, axes = plt.subplots(len(ratios), 1, figsize=(12, sum(ratios) + 1), sharex=True,
                                 gridspec_kw={"height_ratios": ratios}, squeeze=False)
@@ -117,7 +119,9 @@ def main():
         spectrogram(axis, samples, rate, title)
     if lossy:
         timeline(axes[-1], report)
-    axes[-1].set_xlim(0, max(len(samples) / rate for (samples, rate), _ in panels))
+    # Without audio the timeline sets the span.
+    timeline_end = report.get("timeline_start_s", 0.0) + 0.02 * len(report.get("timeline", ""))
+    axes[-1].set_xlim(0, max((len(samples) / rate for (samples, rate), _ in panels), default=timeline_end))
     figure.tight_layout()
     figure.savefig(png_path, dpi=100)
 

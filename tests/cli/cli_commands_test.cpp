@@ -112,7 +112,8 @@ TEST_F(CliTest, DemoRunsWithoutArgumentsAndShowsWhatCopiesBuy) {
 
 TEST_F(CliTest, PlotDrawsTheReportOfEveryRun) {
     WriteAudioFile(dir_ / "in.wav", {48000, 1, test_signals::SpeechLike(50)}, SF_FORMAT_WAV);
-    for (const char* run : {"encode in.wav in.drk", "decode in.drk out.wav --loss 10", "roundtrip in.wav out.wav"}) {
+    for (const char* run : {"encode in.wav in.drk", "decode in.drk out.wav --loss 10", "roundtrip in.wav out.wav",
+                            "decode in.drk - --loss 10 > piped.wav"}) {
         SCOPED_TRACE(run);
         const Result r = RunShell(dir_, std::string("\"$DREMKO\" ") + run + " -q --report r.json && '" DREMKO_PLOT
                                                     "' r.json r.png && test -s r.png");
