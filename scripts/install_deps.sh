@@ -5,7 +5,9 @@
 # the web package's tests: emscripten (with node's acorn for its optimiser)
 # and chromium; node and npm come with the machine. With --cross, the cross
 # compilers, qemu-user and ccache of scripts/test_cross.sh, and the arm64
-# libopus its AArch64 benchmark links (Debian's arm64 architecture added).
+# libraries its AArch64 build links: libopus for the benchmark, libsndfile,
+# libsoxr and libpcap for the tool (Debian's arm64 architecture added; apt
+# brings the amd64 packages they share to the same version).
 set -euo pipefail
 packages=(cmake make g++ pkg-config python3 python3-numpy python3-matplotlib python3-soundfile bash-completion libgtest-dev libsndfile1-dev libsoxr-dev libopus-dev
           clang libclang-rt-14-dev valgrind
@@ -16,7 +18,8 @@ if [ "${1:-}" = --web ]; then
   packages+=(emscripten chromium)
 fi
 if [ "${1:-}" = --cross ]; then
-  packages+=(g++-aarch64-linux-gnu g++-s390x-linux-gnu g++-riscv64-linux-gnu qemu-user ccache libopus-dev:arm64)
+  packages+=(g++-aarch64-linux-gnu g++-s390x-linux-gnu g++-riscv64-linux-gnu qemu-user ccache libopus-dev:arm64
+            libsndfile1-dev:arm64 libsoxr-dev:arm64 libpcap-dev:arm64)
 fi
 missing=()
 for p in "${packages[@]}"; do

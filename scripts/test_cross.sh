@@ -5,7 +5,8 @@
 # regression digests. Each builds only what its run needs: the library, the
 # kernel check, the regression tool and the unit tests, and on AArch64 the
 # benchmark, which runs once to show it works there (its figures under qemu
-# mean nothing).
+# mean nothing), the capture tests and the command-line tool, whose files
+# must match those of the build machine's tool (build/, built if missing).
 # Usage: scripts/test_cross.sh [aarch64|s390x|riscv64|portable ...]
 #        (aarch64, s390x and portable by default)
 set -euo pipefail
@@ -19,9 +20,16 @@ if command -v ccache >/dev/null; then
   # Paths below the checkout hash alike, so a fresh clone finds its objects.
   export CCACHE_BASEDIR="$PWD"
 fi
+# The native tool the AArch64 one is held to, configured as scripts/build.sh
+# does where build/ is missing.
+build_native_tool() {
+  [ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" >/dev/null
+  cmake --build build -j"$(nproc)" --target dremko_cli
+}
 for target in "${targets[@]}"; do
   dir=build-$target
-  options=(-DCMAKE_BUILD_TYPE=Release -DDREMKO_BUILD_TOOLS=OFF "${launcher[@]}")
+  options=(-DCMAKE_BUILD_TYPE=Release "${launcher[@]}")
+  tools=OFF
   programs=(dremko_tests kernel_check codec_digest_dremko_static codec_digest_dremko_o0)
   # The native build's tests of programs not built here: the installation
   # checks, the benchmark, the GStreamer elements and the RTP library.
@@ -29,14 +37,15 @@ for target in "${targets[@]}"; do
   case $target in
     portable) options+=(-DDREMKO_PORTABLE=ON) ;;
     riscv64) options+=(-DDREMKO_PORTABLE=ON -DCMAKE_TOOLCHAIN_FILE=cmake/$target-linux-gnu.cmake) ;;
-    aarch64) options+=(-DCMAKE_TOOLCHAIN_FILE=cmake/$target-linux-gnu.cmake)
-             programs+=(dremko_bench) skip='^$' ;;
+    aarch64) options+=(-DCMAKE_TOOLCHAIN_FILE=cmake/$target-linux-gnu.cmake -DDREMKO_NATIVE_TOOL="$PWD/build/tools/dremko")
+             programs+=(dremko_bench dremko_cli dremko_rtp_tests) skip='^$' tools=ON
+             build_native_tool ;;
     s390x) options+=(-DCMAKE_TOOLCHAIN_FILE=cmake/$target-linux-gnu.cmake) ;;
     *) echo "test_cross.sh: no target $target (aarch64, s390x, riscv64 or portable)" >&2; exit 2 ;;
   esac
   echo "== $target"
   start=$SECONDS
-  cmake -S . -B "$dir" "${options[@]}" >/dev/null
+  cmake -S . -B "$dir" "${options[@]}" -DDREMKO_BUILD_TOOLS=$tools >/dev/null
   cmake --build "$dir" -j"$(nproc)" --target "${programs[@]}"
   ctest --test-dir "$dir" --output-on-failure -j"$(nproc)" -E "$skip"
   echo "== $target: $((SECONDS - start)) s"
