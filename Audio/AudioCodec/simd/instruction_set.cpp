@@ -31,9 +31,10 @@ bool InstructionSetSupported(InstructionSet set) {
     switch (set) {
         case InstructionSet::kAvx512:
             return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
-                   __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw");
+                   __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw") &&
+                   __builtin_cpu_supports("fma");
         case InstructionSet::kAvx2:
-            return __builtin_cpu_supports("avx2");
+            return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
         case InstructionSet::kPlain:
             return true;
     }

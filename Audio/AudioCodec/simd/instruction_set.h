@@ -28,7 +28,7 @@
 #endif
 
 #define DREMKO_SET_ENUMERATOR(set, stem, name, unused) set,
-// kAvx512 stands for AVX-512 F, VL, DQ and BW together.
+// kAvx2 stands for AVX2 with FMA, kAvx512 for AVX-512 F, VL, DQ and BW with FMA.
 enum class InstructionSet { DREMKO_INSTRUCTION_SETS(DREMKO_SET_ENUMERATOR, unused) };
 #undef DREMKO_SET_ENUMERATOR
 

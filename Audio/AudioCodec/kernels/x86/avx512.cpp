@@ -1,4 +1,4 @@
-// The AVX-512 set (F, VL, DQ and BW), which the library calls only on
+// The AVX-512 set (F, VL, DQ and BW, with FMA), which the library calls only on
 // processors that have it (simd/instruction_set.h). Only the decimator's
 // running sums use 512-bit registers, eight double lanes each
 // (KERNEL_SUM_LANES); everything else keeps the four-lane helpers, and GCC is
@@ -13,22 +13,24 @@
 #define KERNEL_SET avx512_kernels
 #if defined(__clang__)
 #define KERNEL_TARGET_BEGIN \
-    _Pragma("clang attribute push(__attribute__((target(\"avx512f,avx512vl,avx512dq,avx512bw\"))), apply_to = function)")
+    _Pragma("clang attribute push(__attribute__((target(\"avx512f,avx512vl,avx512dq,avx512bw,fma\"))), apply_to = function)")
 #define KERNEL_TARGET_END _Pragma("clang attribute pop")
 #else
 #define KERNEL_TARGET_BEGIN \
-    _Pragma("GCC push_options") _Pragma("GCC target(\"avx512f,avx512vl,avx512dq,avx512bw,prefer-vector-width=256\")")
+    _Pragma("GCC push_options") _Pragma("GCC target(\"avx512f,avx512vl,avx512dq,avx512bw,fma,prefer-vector-width=256\")")
 #define KERNEL_TARGET_END _Pragma("GCC pop_options")
 #endif
 // GCC widens floats in halves unless told the one instruction. The sums'
 // widening is the zero-masked form with every lane kept: GCC 12 warns of an
 // uninitialised value inside the plain intrinsic.
 #define DREMKO_WIDEN(v) _mm256_cvtps_pd(v)
+#define DREMKO_MULTIPLY_ADD(x, y, a) _mm256_fmadd_pd((x), (y), (a))
 #define KERNEL_WIDEN_SUMS(v) _mm512_maskz_cvtps_pd(0xFF, v)
 // Ten registers: a group of 80 outputs divides a 20 ms frame's 160, and the
-// ten chains of sums cover the latency of each tap's add and two
+// ten chains of sums cover the latency of each tap's multiply-add and two
 // conversions (other counts measured: docs/performance.md).
 #define KERNEL_SUM_LANES 8
+#define KERNEL_SUM_MULTIPLY_ADD(a, b, c) _mm512_fmadd_pd((a), _mm512_set1_pd(b), (c))
 #define KERNEL_SUM_REGISTERS 10
 #include "kernels/kernel_list.h"
 #endif
