@@ -6,6 +6,10 @@
 
 #include "speech/decimator_filter.inc"
 
+#if defined(DREMKO_SSE2)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // Both filters are symmetric: the tables below give the first half, and the
@@ -38,12 +42,39 @@ constexpr int kClearedInput = 1280;
 constexpr int kMaxFactor = 6;
 
 
+#if defined(DREMKO_SSE2)
+// Rows m and m + 1 into entries m and m + 1 of every phase: sample p of both
+// rows paired, widened and stored at once. Reads eight samples of each row.
+template <int32_t Factor>
+void SplitRowPair(const int16_t* h, int32_t m, int32_t stride, double* phases) {
+    static_assert(Factor <= 8, "a row fits one load of eight samples");
+    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + m * Factor));
+    const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + (m + 1) * Factor));
+    // Samples 0 ... 3 and 4 ... 7 of the two rows interleaved, then each
+    // 16-bit value doubled into a 32-bit lane and shifted down with its sign.
+    const __m128i low = _mm_unpacklo_epi16(first, second), high = _mm_unpackhi_epi16(first, second);
+    const __m128i pairs[4] = {_mm_srai_epi32(_mm_unpacklo_epi16(low, low), 16),
+                              _mm_srai_epi32(_mm_unpackhi_epi16(low, low), 16),
+                              _mm_srai_epi32(_mm_unpacklo_epi16(high, high), 16),
+                              _mm_srai_epi32(_mm_unpackhi_epi16(high, high), 16)};
+    for (int32_t p = 0; p < Factor; ++p) {
+        const __m128i pair = p % 2 == 0 ? pairs[p / 2] : _mm_shuffle_epi32(pairs[p / 2], 0xEE);
+        _mm_storeu_pd(phases + p * stride + m, _mm_cvtepi32_pd(pair));
+    }
+}
+#endif
+
 // Entry m of phase p is sample m * Factor + p, widened to double; zeros pad
-// each phase to the stride. A row of Factor samples at a time, the factor a
-// constant, so that each sample costs a load, a conversion and a store.
+// each phase to the stride. Two rows at a time where SSE2 converts pairs of
+// samples (each sample's own load, conversion and store took twice as long),
+// then a row at a time, the factor a constant.
 template <int32_t Factor>
 void SplitPhases(const int16_t* h, int32_t samples, int32_t stride, double* phases) {
-    for (int32_t m = 0; m < stride; ++m) {
+    int32_t m = 0;
+#if defined(DREMKO_SSE2)
+    for (; m + 1 < stride && (m + 1) * Factor + 8 <= samples; m += 2) SplitRowPair<Factor>(h, m, stride, phases);
+#endif
+    for (; m < stride; ++m) {
         const int16_t* row = h + m * Factor;
         if ((m + 1) * Factor <= samples) {
             for (int32_t p = 0; p < Factor; ++p) phases[p * stride + m] = row[p];
