@@ -17,7 +17,9 @@ HarmonicPeaks HarmonicPeaks_Analyse(const float* power, const float* floor, cons
         // Height over the mean of the bins two away, so a broad hump does not count.
         const float peak =
             static_cast<float>(power[k] - 0.5 * (static_cast<double>(power[k - 2]) + power[k + 2]));
-        if (power[k] >= kPeakOverFloor * floor[k] && peak > 0.0f) comb[2 * k] = peak;
+        // Both tests taken without a branch: which bins hold peaks is as good as random.
+        const bool taken = (power[k] >= kPeakOverFloor * floor[k]) & (peak > 0.0f);
+        comb[2 * k] = taken ? peak : 0.0f;
     }
     RealFft256_Inverse(comb, tables);
     float best = 0.0f;
