@@ -32,5 +32,8 @@
 #define KERNEL_SUM_LANES 8
 #define KERNEL_SUM_MULTIPLY_ADD(a, b, c) _mm512_fmadd_pd((a), _mm512_set1_pd(b), (c))
 #define KERNEL_SUM_REGISTERS 10
+// A product of two floats is exact in double, so a kernel may form it as a
+// float product, eight lanes to a register.
+#define KERNEL_FLOAT_PRODUCTS 1
 #include "kernels/kernel_list.h"
 #endif
