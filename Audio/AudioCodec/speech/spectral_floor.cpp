@@ -41,8 +41,10 @@ void SpectralFloor_Init(SpectralFloorState* st) {
 void SpectralFloor_Update(const float* power, int32_t frozen, SpectralFloorState* st) {
     if (frozen > 0) return;
     for (int k = kFirstBin; k < kEndBin; ++k) {
-        st->smoothed[k] = MoveToward(st->smoothed[k], power[k], st->smoothCoeff);
-        if (st->runningMin[k] > st->smoothed[k]) st->runningMin[k] = st->smoothed[k];
+        const float smoothed = MoveToward(st->smoothed[k], power[k], st->smoothCoeff);
+        st->smoothed[k] = smoothed;
+        // A select, not a branch: which bins reach a new minimum is as good as random.
+        st->runningMin[k] = st->runningMin[k] > smoothed ? smoothed : st->runningMin[k];
     }
     if (st->updateCounter <= kHopsPerUpdate) {
         ++st->updateCounter;
