@@ -25,7 +25,8 @@ using Long2 = long long __attribute__((vector_size(16)));
 
 // Conversions to double lanes are written out inside each helper: a function
 // returning Double4 would draw warnings about passing it without AVX. A file
-// compiled for AVX may name its own conversion instruction first.
+// compiled for AVX may name its own conversion instruction first. The macros
+// stay defined for the helpers of transform/wide_products.h.
 #ifndef DREMKO_WIDEN
 #define DREMKO_WIDEN(v) __builtin_convertvector((v), lanes_detail::Double4)
 #endif
@@ -145,6 +146,3 @@ inline Float4 DifferenceOfProducts(Float4 a, Float4 b, Float4 c, Float4 d) {
 }
 
 }  // namespace
-
-#undef DREMKO_WIDEN
-#undef DREMKO_MULTIPLY_ADD
