@@ -36,6 +36,12 @@ using Long2 = long long __attribute__((vector_size(16)));
 #ifndef DREMKO_MULTIPLY_ADD
 #define DREMKO_MULTIPLY_ADD(x, y, a) ((x) * (y) + (a))
 #endif
+// a * b in float lanes, rounded once. The exact product of two floats fits in
+// double, and rounding it to float gives the correctly rounded float product,
+// so a set file may name a float multiply here.
+#ifndef DREMKO_FLOAT_PRODUCT
+#define DREMKO_FLOAT_PRODUCT(a, b) __builtin_convertvector(DREMKO_WIDEN(a) * DREMKO_WIDEN(b), Float4)
+#endif
 
 // Loads and stores.
 
@@ -97,7 +103,10 @@ inline Float4 Scale(double factor, Float4 x) {
 }
 
 // a * b.
-inline Float4 Product(Float4 a, Float4 b) { return __builtin_convertvector(DREMKO_WIDEN(a) * DREMKO_WIDEN(b), Float4); }
+inline Float4 Product(Float4 a, Float4 b) { return DREMKO_FLOAT_PRODUCT(a, b); }
+
+// factor * x with a float factor: one product of two floats, as Product.
+inline Float4 ScaleByFloat(float factor, Float4 x) { return Product(Float4{factor, factor, factor, factor}, x); }
 
 // (a + b) + (c + d) and (a + b) - (c + d).
 inline Float4 SumOfSums(Float4 a, Float4 b, Float4 c, Float4 d) {
