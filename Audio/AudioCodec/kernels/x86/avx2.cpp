@@ -18,6 +18,9 @@
 #define DREMKO_WIDEN(v) _mm256_cvtps_pd(v)
 #define DREMKO_MULTIPLY_ADD(x, y, a) _mm256_fmadd_pd((x), (y), (a))
 #define DREMKO_FLOAT_PRODUCT(a, b) ((a) * (b))
+// Eight float lanes per register where a kernel's work allows (the FFT's
+// 16-point stage).
+#define KERNEL_FLOAT_LANES 8
 #define KERNEL_WIDEN_SUMS(v) _mm256_cvtps_pd(v)
 // Ten registers of sums: with the fused multiply-add each tap is bound by
 // its two conversions, and ten chains cover their latency (eight took 28 %

@@ -26,6 +26,9 @@
 #define DREMKO_WIDEN(v) _mm256_cvtps_pd(v)
 #define DREMKO_MULTIPLY_ADD(x, y, a) _mm256_fmadd_pd((x), (y), (a))
 #define DREMKO_FLOAT_PRODUCT(a, b) ((a) * (b))
+// Eight float lanes per register where a kernel's work allows (the FFT's
+// 16-point stage).
+#define KERNEL_FLOAT_LANES 8
 #define KERNEL_WIDEN_SUMS(v) _mm512_maskz_cvtps_pd(0xFF, v)
 // Ten registers: a group of 80 outputs divides a 20 ms frame's 160, and the
 // ten chains of sums cover the latency of each tap's multiply-add and two
