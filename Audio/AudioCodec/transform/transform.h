@@ -46,7 +46,14 @@ struct Dct4WideTwiddles {
     double pre[2 * kFftPoints];   // Dct4PreTwiddle
     double post[2 * kFftPoints];  // Dct4PostTwiddle
 };
+// SineWindow in double, rising (w[n]) and falling (w[959 - n]), so that the
+// window's products skip converting it and read it forwards either way.
+struct WideSineWindow {
+    double rising[kFrameSamples];
+    double falling[kFrameSamples];
+};
 const FftWideTwiddles& FftStageTwiddles();
+const WideSineWindow& SineWindowInDouble();
 // Runs InitDct4Tables before the copy, so that the copy holds the built
 // tables whichever comes first, a transform or a context's initialisation.
 const Dct4WideTwiddles& Dct4Twiddles();

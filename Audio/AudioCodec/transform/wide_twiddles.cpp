@@ -1,5 +1,5 @@
-// The transform's twiddle tables widened to double, built once from the
-// float tables.
+// The transform's twiddle tables and window widened to double, built once
+// from the float tables.
 #include "transform/transform.h"
 
 namespace {
@@ -31,7 +31,21 @@ Dct4WideTwiddles BuildDct4Twiddles() {
     return t;
 }
 
+WideSineWindow BuildWideSineWindow() {
+    WideSineWindow w;
+    for (int n = 0; n < kFrameSamples; ++n) {
+        w.rising[n] = SineWindow[n];
+        w.falling[n] = SineWindow[kFrameSamples - 1 - n];
+    }
+    return w;
+}
+
 }  // namespace
+
+const WideSineWindow& SineWindowInDouble() {
+    static const WideSineWindow window = BuildWideSineWindow();
+    return window;
+}
 
 const FftWideTwiddles& FftStageTwiddles() {
     static const FftWideTwiddles twiddles = BuildFftStageTwiddles();
