@@ -1,8 +1,10 @@
 // Four float lanes for loops whose elements are independent of each other.
 // Each helper acts on every lane on its own exactly as the scalar code
 // would: products and sums are formed in double precision and rounded to
-// float once, when stored. A loop written with lanes therefore gives the
-// scalar loop's results bit for bit, on any instruction set.
+// float once, when stored (a set file may form them otherwise where that
+// rounds alike: DREMKO_MULTIPLY_ADD, DREMKO_FLOAT_PRODUCT). A loop written
+// with lanes therefore gives the scalar loop's results bit for bit, on any
+// instruction set.
 #pragma once
 #include <cstdint>
 #include <cstring>
