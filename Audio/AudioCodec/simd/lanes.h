@@ -2,7 +2,7 @@
 // Each helper acts on every lane on its own exactly as the scalar code
 // would: products and sums are formed in double precision and rounded to
 // float once, when stored (a set file may form them otherwise where that
-// rounds alike: DREMKO_MULTIPLY_ADD, DREMKO_FLOAT_PRODUCT). A loop written
+// rounds alike: DREMKO_MULTIPLY_ADD, KERNEL_FLOAT_PRODUCTS). A loop written
 // with lanes therefore gives the scalar loop's results bit for bit, on any
 // instruction set.
 #pragma once
@@ -40,8 +40,10 @@ using Long2 = long long __attribute__((vector_size(16)));
 #endif
 // a * b in float lanes, rounded once. The exact product of two floats fits in
 // double, and rounding it to float gives the correctly rounded float product,
-// so a set file may name a float multiply here.
-#ifndef DREMKO_FLOAT_PRODUCT
+// so a set file that defines KERNEL_FLOAT_PRODUCTS has it multiplied in float.
+#if defined(KERNEL_FLOAT_PRODUCTS)
+#define DREMKO_FLOAT_PRODUCT(a, b) ((a) * (b))
+#else
 #define DREMKO_FLOAT_PRODUCT(a, b) __builtin_convertvector(DREMKO_WIDEN(a) * DREMKO_WIDEN(b), Float4)
 #endif
 

@@ -17,7 +17,6 @@
 // GCC widens four floats in two halves unless told the one instruction.
 #define DREMKO_WIDEN(v) _mm256_cvtps_pd(v)
 #define DREMKO_MULTIPLY_ADD(x, y, a) _mm256_fmadd_pd((x), (y), (a))
-#define DREMKO_FLOAT_PRODUCT(a, b) ((a) * (b))
 #define DREMKO_WIDEN_SAMPLES(p) \
     _mm256_cvtepi32_pd(_mm_cvtepi16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))))
 // Eight float lanes per register where a kernel's work allows (the FFT's
