@@ -43,12 +43,17 @@ Reader ReaderAt(const std::vector<uint8_t>& frame, int position) {
     return r;
 }
 
-// The vector index of a vector entry's digits.
-int VectorIndex(uint32_t digits, int category) {
-    const int field = DigitFieldBits(VectorDimension[category]);
+// The vector index of a vector entry's digits; a five-digit vector's entry
+// gives which digits are not 0 and which of them are 2.
+int VectorIndex(CodeEntry entry, int category) {
+    const int dimension = VectorDimension[category];
+    const int field = DigitFieldBits(dimension);
     int index = 0;
-    for (int j = 0; j < VectorDimension[category]; ++j)
-        index = index * (MaxBin[category] + 1) + static_cast<int>((digits >> (j * field)) & ((1u << field) - 1));
+    for (int j = 0; j < dimension; ++j) {
+        const uint32_t digit = dimension == 5 ? ((NonzeroDigits(entry) >> j) & 1) + ((CodeValue(entry) >> j) & 1)
+                                              : (CodeValue(entry) >> (j * field)) & ((1u << field) - 1);
+        index = index * (MaxBin[category] + 1) + static_cast<int>(digit);
+    }
     return index;
 }
 
@@ -64,8 +69,9 @@ void ExpectReadAsWalk(const std::vector<uint8_t>& frame, const NamedLookup& l, i
     Reader r = ReaderAt(frame, offset);
     int walked_position = offset;
     int32_t walked_left = budget, looked_up_left = budget;
+    const CodeEntry entry = LookUpCode(l.lookup, PeekBits64(r.reader));
     int read = ReadCode(&r.reader, l.lookup, &looked_up_left);
-    if (read >= 0 && l.category >= 0) read = VectorIndex(static_cast<uint32_t>(read), l.category);
+    if (read >= 0 && l.category >= 0) read = VectorIndex(entry, l.category);
     EXPECT_EQ(read, WalkTree(frame, l.tree, &walked_position, &walked_left));
     EXPECT_EQ(looked_up_left, walked_left);
     EXPECT_EQ(r.reader.position, walked_position);

@@ -33,7 +33,10 @@ CodeEntry LeafEntry(int length, int index, int category) {
         const int quotient = (index * BinInverse[category]) >> 15;
         const uint32_t digit = static_cast<uint32_t>(index - quotient * base);
         index = quotient;
-        digits |= digit << (j * DigitFieldBits(dimension));
+        if (dimension == 5)
+            digits |= static_cast<uint32_t>(digit == 2) << j;
+        else
+            digits |= digit << (j * DigitFieldBits(dimension));
         nonzero |= static_cast<uint32_t>(digit != 0) << j;
         signs += digit != 0;
     }

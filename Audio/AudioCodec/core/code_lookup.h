@@ -15,7 +15,9 @@ constexpr int kLinkedBits = 6;  // the longest code has 16 bits
 //   bits 5 ... 9    code length plus the vector's sign bits (one per non-zero digit)
 //   bits 10 ... 14  which digits are not 0 (bit j: digit j)
 //   bits 15 ... 31  a power difference index; a vector's digits, digit j at
-//                   bit j x DigitFieldBits; or a link's table offset
+//                   bit j x DigitFieldBits, or for five-digit vectors (digits
+//                   0 ... 2) which digits are 2 (bit j: digit j); or a link's
+//                   table offset
 using CodeEntry = uint32_t;
 
 struct CodeLookup {
@@ -23,7 +25,7 @@ struct CodeLookup {
 };
 
 constexpr int kCodeValueShift = 15;
-// Wide enough for the largest digit of each dimension (13, 4 and 2).
+// Wide enough for the largest digit of two- and four-digit vectors (13 and 4).
 constexpr int DigitFieldBits(int dimension) { return (32 - kCodeValueShift) / dimension; }
 
 inline int CodeLength(CodeEntry entry) { return static_cast<int>(entry & 31); }

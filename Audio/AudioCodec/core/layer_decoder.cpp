@@ -15,13 +15,13 @@ constexpr double kOutputScale = 33.0;
 constexpr float kUnquantisedNoise = 0.70711f;
 constexpr int kHalfRegion = kRegionSize / 2;
 
-// Bits of a digit's value in each dimension's codes (largest digits 13, 4
-// and 2). The field of each digit in a code entry is wider, and the bit
-// above the value takes the digit's sign, so that one table lookup gives the
-// signed coefficient.
-constexpr int DigitValueBits(int dimension) { return dimension == 2 ? 4 : dimension == 4 ? 3 : 2; }
-static_assert(DigitValueBits(2) < DigitFieldBits(2) && DigitValueBits(4) < DigitFieldBits(4) &&
-              DigitValueBits(5) < DigitFieldBits(5), "a digit's field has room for its sign");
+// Bits of a digit's value in two- and four-digit codes (largest digits 13
+// and 4). The field of each digit in a code entry is wider, and the bit above
+// the value takes the digit's sign, so that one table lookup gives the signed
+// coefficient.
+constexpr int DigitValueBits(int dimension) { return dimension == 2 ? 4 : 3; }
+static_assert(DigitValueBits(2) < DigitFieldBits(2) && DigitValueBits(4) < DigitFieldBits(4),
+              "a digit's field has room for its sign");
 
 // For each mask of negative digits (bit j: digit j), the sign bit of each
 // such digit's field.
@@ -86,36 +86,55 @@ bool ReadCutVector(BitReader* reader, CodeEntry entry, int32_t* available, Noise
     return true;
 }
 
+// The reconstructed values of the digits 0 ... 3 of a category in a region,
+// and on from there in groups of four up to the category's largest digit
+// (the centroid rows are padded to whole groups). sigma x 33 is exact in
+// double (24 by 6 bits), so each centroid times it is the exact product
+// rounded once, as (centroid x sigma) x 33 is; the output gain follows,
+// rounded again.
+Float4 DigitValues(int category, int first_digit, float sigma, double gain) {
+    return Scale(gain, Scale(static_cast<double>(sigma) * kOutputScale, LoadFloat4(&Centroid[category][first_digit])));
+}
+
+// A region of five-digit vectors as the codes give it, bit i for
+// coefficient i: which are not 0, which are digit 2, which are negative;
+// and which belong to vectors that the layer's bits did not reach (noise).
+struct FiveDigitRegion {
+    uint32_t nonzero;
+    uint32_t twos;
+    uint32_t negative;
+    uint32_t unreached;
+};
+
 // Decodes the vectors of one region of a category with vectors of
 // `kDimension` digits. Returns the number of vectors decoded; *ran_out tells
 // whether the layer's bits ended inside the region (the vector cut in its
-// signs counts as decoded). For five-digit vectors, whose regions fill their
-// zeros with noise, *nonzero gets which decoded coefficients are not 0
-// (bit i: coefficient i), straight from the codes.
+// signs counts as decoded). Two- and four-digit vectors are written to
+// `region`; five-digit ones, whose regions fill their zeros with noise, only
+// to the masks of *five (written later with the noise).
 template <int kDimension>
 int DecodeRegionVectors(BitReader* reader, const CodeLookup& codes, int category, float sigma, double gain,
-                        int32_t* available, NoiseGenerator* noise, float* region, bool* ran_out, uint32_t* nonzero) {
+                        int32_t* available, NoiseGenerator* noise, float* region, bool* ran_out,
+                        FiveDigitRegion* five) {
     constexpr int kVectors = kRegionSize / kDimension;
     constexpr int kDigitBits = DigitFieldBits(kDimension);
-    constexpr int kNegated = 1 << DigitValueBits(kDimension);
+    constexpr int kNegated = kDimension == 5 ? 0 : 1 << DigitValueBits(kDimension);
     // The reconstructed value of each digit in this region, positive from
-    // index 0 and negative from kNegated, four at a time (the centroid rows
-    // are padded to whole groups). sigma x 33 is exact in double (24 by 6
-    // bits), so each centroid times it is the exact product rounded once, as
-    // (centroid x sigma) x 33 is; the output gain follows, rounded again.
-    float value[2 * kNegated];
-    const double scale = static_cast<double>(sigma) * kOutputScale;
-    for (int d = 0; d <= MaxBin[category]; d += 4) {
-        const Float4 magnitude = Scale(gain, Scale(scale, LoadFloat4(&Centroid[category][d])));
-        StoreFloat4(value + d, magnitude);
-        StoreFloat4(value + kNegated + d, reinterpret_cast<Float4>(reinterpret_cast<Int4>(magnitude) ^ INT32_MIN));
+    // index 0 and negative from kNegated (none for five-digit vectors).
+    std::array<float, 2 * kNegated> value;
+    if constexpr (kDimension != 5) {
+        for (int d = 0; d <= MaxBin[category]; d += 4) {
+            const Float4 magnitude = DigitValues(category, d, sigma, gain);
+            StoreFloat4(&value[d], magnitude);
+            StoreFloat4(&value[kNegated + d], reinterpret_cast<Float4>(reinterpret_cast<Int4>(magnitude) ^ INT32_MIN));
+        }
     }
     // Kept in locals, so that they stay in registers from vector to vector.
     BitReader r = *reader;
     int32_t left = *available;
     int v = 0;
     uint64_t bits = PeekBits64(r);
-    uint32_t nonzero_digits = 0;
+    uint32_t nonzero = 0, twos = 0, negatives = 0;
     bool cut = false;
     // Unrolled whole: the vector count is fixed per dimension, so no loop
     // branch (nor the every-other-vector test) remains.
@@ -150,10 +169,15 @@ int DecodeRegionVectors(BitReader* reader, const CodeLookup& codes, int category
         // Without branches: which digits are 0 and the signs follow the
         // signal. A zero digit is never negative.
         const uint32_t negative = NegativeDigits(NonzeroDigits(entry), next_five_bits);
-        if constexpr (kDimension == 5) nonzero_digits |= NonzeroDigits(entry) << (v * kDimension);
-        const uint32_t signed_digits = CodeValue(entry) | kSignFields<kDimension>[negative];
-        for (int j = 0; j < kDimension; ++j)
-            region[v * kDimension + j] = value[(signed_digits >> (j * kDigitBits)) & (2 * kNegated - 1)];
+        if constexpr (kDimension == 5) {
+            nonzero |= NonzeroDigits(entry) << (v * kDimension);
+            twos |= CodeValue(entry) << (v * kDimension);
+            negatives |= negative << (v * kDimension);
+        } else {
+            const uint32_t signed_digits = CodeValue(entry) | kSignFields<kDimension>[negative];
+            for (int j = 0; j < kDimension; ++j)
+                region[v * kDimension + j] = value[(signed_digits >> (j * kDigitBits)) & (2 * kNegated - 1)];
+        }
         if (cut) {
             ++v;
             break;
@@ -162,20 +186,8 @@ int DecodeRegionVectors(BitReader* reader, const CodeLookup& codes, int category
     *ran_out = cut;
     *reader = r;
     *available = left;
-    *nonzero = nonzero_digits;
+    *five = {nonzero, twos, negatives, 0};
     return v;
-}
-
-int DecodeRegionVectors(BitReader* reader, const CodeLookup& codes, int category, float sigma, double gain,
-                        int32_t* available, NoiseGenerator* noise, float* region, bool* ran_out, uint32_t* nonzero) {
-    switch (VectorDimension[category]) {
-        case 2:
-            return DecodeRegionVectors<2>(reader, codes, category, sigma, gain, available, noise, region, ran_out, nonzero);
-        case 4:
-            return DecodeRegionVectors<4>(reader, codes, category, sigma, gain, available, noise, region, ran_out, nonzero);
-        default:
-            return DecodeRegionVectors<5>(reader, codes, category, sigma, gain, available, noise, region, ran_out, nonzero);
-    }
 }
 
 // For each 4-bit mask, four lanes: all ones where its bit is set.
@@ -186,6 +198,14 @@ constexpr std::array<std::array<int32_t, 4>, 16> BuildLaneMasks() {
     return masks;
 }
 constexpr std::array<std::array<int32_t, 4>, 16> kLaneMasks = BuildLaneMasks();
+// Lanes for the low four bits of `bits`.
+Int4 LaneMask(uint32_t bits) { return LoadInt4(kLaneMasks[bits & 15].data()); }
+
+int32_t FloatBits(float x) {
+    int32_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    return bits;
+}
 
 // The number of bits set, by sums of neighbouring fields (the library's
 // count is a call where the instruction is not assumed).
@@ -196,51 +216,42 @@ int CountBits(uint32_t x) {
     return static_cast<int>((x * 0x01010101u) >> 24);
 }
 
-// Noise for the coefficients of a category-5 or -6 region that quantised to
-// 0 (bit i of `nonzero` clear: coefficient i is 0), at a level that falls
-// with the number of non-zero ones (category 5 counts a large coefficient,
-// one above twice the region's amplitude x 33, as four). The zeros take the
-// bits of one draw per half region, drawn even if the half has no zero. Four
-// coefficients at a time, without branches: which coefficients are 0 follows
-// the signal.
-void FillQuantisedZeros(float* region, int category, float sigma, float noise_gain, double gain, uint32_t nonzero,
-                        NoiseGenerator* noise) {
+// Writes a category-5 or -6 region: its digits' values with their signs,
+// the noise of vectors the bits did not reach, and noise for the
+// coefficients that quantised to 0, at a level that falls with the number
+// of non-zero ones (category 5 counts a large coefficient, one above twice
+// the region's amplitude x 33, as four: only digit 2 is, the noise of
+// vectors not reached being at most 0.70711 times it). The zeros take the
+// bits of one draw per half region, drawn even if the half has no zero.
+// Four coefficients at a time, without branches: which coefficients are 0
+// follows the signal.
+void WriteNoiseFilledRegion(float* region, int category, float sigma, float noise_gain, double gain,
+                            const FiveDigitRegion& five, NoiseGenerator* noise) {
     constexpr int kLanes = 4;
-    const uint32_t zeros = ~nonzero & ((1u << kRegionSize) - 1);
-    int n = CountBits(nonzero);
-    if (category == 5) {
-        // The region holds 0, digit 1 (centroid 1.657), digit 2 (3.491) or
-        // the noise of bits run out (at most 0.70711), each times the
-        // amplitude x 33 and the gain; only digit 2 is above twice the
-        // amplitude, and every level is far from the next, so above the
-        // digit-1 value is above twice the amplitude, gain or not.
-        const double digit1 = static_cast<double>(sigma) * kOutputScale * static_cast<double>(Centroid[5][1]);
-        const float large = static_cast<float>(gain * static_cast<double>(static_cast<float>(digit1)));
-        const Float4 large4 = {large, large, large, large};
-        const Int4 magnitude_mask = {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX};
-        Int4 large_count = {};
-        for (int k = 0; k < kRegionSize / kLanes; ++k) {
-            const Int4 x = reinterpret_cast<Int4>(LoadFloat4(region + kLanes * k));
-            large_count -= reinterpret_cast<Float4>(x & magnitude_mask) > large4;
-        }
-        n += 3 * (large_count[0] + large_count[1] + large_count[2] + large_count[3]);
-    }
+    const uint32_t coded = five.nonzero | five.unreached;
+    const uint32_t zeros = ~coded & ((1u << kRegionSize) - 1);
+    int n = CountBits(coded) + 3 * CountBits(five.twos);  // no digit 2 in category 6
     if (n > 19) n = 19;  // with no zero left the factor goes unused
     const float* factors = category == 5 ? Category5NoiseFactor : Category6NoiseFactor;
     const float amplitude = ScaledNoise(sigma, factors[n], noise_gain, gain);
 
     uint32_t positive = DepositBits(zeros & 1023, DrawNoise(noise));
     positive |= DepositBits(zeros >> kHalfRegion, DrawNoise(noise)) << kHalfRegion;
-    const uint32_t negative = zeros & ~positive;
-    int32_t amplitude_bits;
-    std::memcpy(&amplitude_bits, &amplitude, sizeof amplitude_bits);
-    const Int4 amplitude4 = {amplitude_bits, amplitude_bits, amplitude_bits, amplitude_bits};
-    // The zeros are +0 (no bit set), so the noise is merged in by or.
+    const uint32_t negative = five.negative | (zeros & ~positive);
+    // Each coefficient's magnitude picked by masks: the noise's, changed to a
+    // digit's by flipping the bits in which they differ.
+    const Int4 digits = reinterpret_cast<Int4>(DigitValues(category, 0, sigma, gain));
+    const int32_t noise_bits = FloatBits(amplitude);
+    const Int4 noise4 = {noise_bits, noise_bits, noise_bits, noise_bits};
+    const Int4 to_one = noise4 ^ digits[1];
+    const Int4 one_to_two = Int4{} + (digits[1] ^ digits[2]);
+    Int4 to_unreached = {};
+    if (five.unreached != 0) to_unreached = noise4 ^ FloatBits(ScaledNoise(sigma, kUnquantisedNoise, noise_gain, gain));
     for (int k = 0; k < kRegionSize / kLanes; ++k) {
-        const Int4 take = LoadInt4(kLaneMasks[(zeros >> (kLanes * k)) & 15].data());
-        const Int4 sign = LoadInt4(kLaneMasks[(negative >> (kLanes * k)) & 15].data()) & INT32_MIN;
-        const Int4 x = reinterpret_cast<Int4>(LoadFloat4(region + kLanes * k));
-        StoreFloat4(region + kLanes * k, reinterpret_cast<Float4>(x | (amplitude4 & take) | sign));
+        const int shift = kLanes * k;
+        Int4 x = noise4 ^ (to_one & LaneMask(five.nonzero >> shift)) ^ (one_to_two & LaneMask(five.twos >> shift));
+        if (five.unreached != 0) x ^= to_unreached & LaneMask(five.unreached >> shift);
+        StoreFloat4(region + shift, reinterpret_cast<Float4>(x | (LaneMask(negative >> shift) & INT32_MIN)));
     }
 }
 
@@ -254,25 +265,37 @@ void DecodeLayerVectors(BitReader* reader, int regions, const int32_t* region_or
         const int r = region_order[i];
         const int category = categories[r] < kNoBitsCategory ? categories[r] : kNoBitsCategory;
         float* region = coefficients + r * kRegionSize;
-        if (category < kNoBitsCategory) {
-            bool ran_out = false;
-            uint32_t nonzero = 0;
-            const int decoded = DecodeRegionVectors(reader, vector_codes[category], category, sigma[r], gain, available,
-                                                    noise, region, &ran_out, &nonzero);
-            if (ran_out) {
-                for (int j = i + 1; j < regions; ++j) categories[region_order[j]] = kNoBitsCategory;
-                const int dimension = VectorDimension[category];
-                const float unquantised = ScaledNoise(sigma[r], kUnquantisedNoise, noise_gain, gain);
-                for (int v = decoded; v < VectorsPerRegion[category]; ++v)
-                    FillWithSigns(region + v * dimension, dimension, unquantised, DrawNoise(noise));
-                nonzero |= (~0u << (decoded * dimension)) & ((1u << kRegionSize) - 1);  // the noise is never 0
-            }
-            if (category == 5 || category == 6)
-                FillQuantisedZeros(region, category, sigma[r], noise_gain, gain, nonzero, noise);
-        } else {
+        if (category == kNoBitsCategory) {
             const float unquantised = ScaledNoise(sigma[r], kUnquantisedNoise, noise_gain, gain);
             FillWithSigns(region, kHalfRegion, unquantised, DrawNoise(noise));
             FillWithSigns(region + kHalfRegion, kHalfRegion, unquantised, DrawNoise(noise));
+            continue;
         }
+        const int dimension = VectorDimension[category];
+        const CodeLookup& codes = vector_codes[category];
+        bool ran_out = false;
+        FiveDigitRegion five;
+        int decoded;
+        if (dimension == 2)
+            decoded = DecodeRegionVectors<2>(reader, codes, category, sigma[r], gain, available, noise, region, &ran_out, &five);
+        else if (dimension == 4)
+            decoded = DecodeRegionVectors<4>(reader, codes, category, sigma[r], gain, available, noise, region, &ran_out, &five);
+        else
+            decoded = DecodeRegionVectors<5>(reader, codes, category, sigma[r], gain, available, noise, region, &ran_out, &five);
+        if (ran_out) {
+            for (int j = i + 1; j < regions; ++j) categories[region_order[j]] = kNoBitsCategory;
+            // The vectors not reached are noise, one draw each.
+            const float unquantised = ScaledNoise(sigma[r], kUnquantisedNoise, noise_gain, gain);
+            for (int v = decoded; v < VectorsPerRegion[category]; ++v) {
+                const uint32_t draw = DrawNoise(noise);
+                if (dimension == 5) {
+                    five.unreached |= 31u << (v * dimension);
+                    five.negative |= (~draw & 31) << (v * dimension);
+                } else {
+                    FillWithSigns(region + v * dimension, dimension, unquantised, draw);
+                }
+            }
+        }
+        if (dimension == 5) WriteNoiseFilledRegion(region, category, sigma[r], noise_gain, gain, five, noise);
     }
 }
