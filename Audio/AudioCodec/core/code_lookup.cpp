@@ -34,12 +34,13 @@ CodeEntry LeafEntry(int length, int index, int category) {
         const uint32_t digit = static_cast<uint32_t>(index - quotient * base);
         index = quotient;
         if (dimension == 5)
-            digits |= static_cast<uint32_t>(digit == 2) << j;
+            digits |= static_cast<uint32_t>(digit == 2) << j | (digit == 2 ? 3u : 0u) << kTwosBits;
         else
             digits |= digit << (j * DigitFieldBits(dimension));
         nonzero |= static_cast<uint32_t>(digit != 0) << j;
         signs += digit != 0;
     }
+    if (dimension == 5) digits += static_cast<uint32_t>(signs) << kTwosBits;
     return length | (length + signs) << 5 | nonzero << 10 | digits << kCodeValueShift;
 }
 

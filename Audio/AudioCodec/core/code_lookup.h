@@ -15,9 +15,11 @@ constexpr int kLinkedBits = 6;  // the longest code has 16 bits
 //   bits 5 ... 9    code length plus the vector's sign bits (one per non-zero digit)
 //   bits 10 ... 14  which digits are not 0 (bit j: digit j)
 //   bits 15 ... 31  a power difference index; a vector's digits, digit j at
-//                   bit j x DigitFieldBits, or for five-digit vectors (digits
-//                   0 ... 2) which digits are 2 (bit j: digit j); or a link's
-//                   table offset
+//                   bit j x DigitFieldBits; or a link's table offset. Five-
+//                   digit vectors (digits 0 ... 2) have instead which digits
+//                   are 2 (bits 15 ... 19, bit j: digit j) and the digits'
+//                   weight: 1 for each non-zero digit, 3 more for each 2
+//                   (bits 20 ... 24), by which their region's noise is set
 using CodeEntry = uint32_t;
 
 struct CodeLookup {
@@ -32,6 +34,9 @@ inline int CodeLength(CodeEntry entry) { return static_cast<int>(entry & 31); }
 inline int CodeAndSignBits(CodeEntry entry) { return static_cast<int>((entry >> 5) & 31); }
 inline uint32_t NonzeroDigits(CodeEntry entry) { return (entry >> 10) & 31; }
 inline uint32_t CodeValue(CodeEntry entry) { return entry >> kCodeValueShift; }
+constexpr int kTwosBits = 5;
+inline uint32_t TwoDigits(CodeEntry entry) { return CodeValue(entry) & ((1u << kTwosBits) - 1); }
+inline int DigitWeight(CodeEntry entry) { return static_cast<int>(entry >> (kCodeValueShift + kTwosBits)); }
 
 // The entry of the code that starts at the top of `bits` (PeekBits64). Its
 // length may exceed the bits the layer has left; which code the bits within

@@ -1,5 +1,6 @@
 #include "core/layer_decoder.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -98,12 +99,14 @@ Float4 DigitValues(int category, int first_digit, float sigma, double gain) {
 
 // A region of five-digit vectors as the codes give it, bit i for
 // coefficient i: which are not 0, which are digit 2, which are negative;
-// and which belong to vectors that the layer's bits did not reach (noise).
+// which belong to vectors that the layer's bits did not reach (noise); and
+// the weight of its coefficients that are not 0 (DigitWeight, 1 for noise).
 struct FiveDigitRegion {
     uint32_t nonzero;
     uint32_t twos;
     uint32_t negative;
     uint32_t unreached;
+    int weight;
 };
 
 // Decodes the vectors of one region of a category with vectors of
@@ -135,6 +138,7 @@ int DecodeRegionVectors(BitReader* reader, const CodeLookup& codes, int category
     int v = 0;
     uint64_t bits = PeekBits64(r);
     uint32_t nonzero = 0, twos = 0, negatives = 0;
+    int weight = 0;
     bool cut = false;
     // Unrolled whole: the vector count is fixed per dimension, so no loop
     // branch (nor the every-other-vector test) remains.
@@ -171,7 +175,8 @@ int DecodeRegionVectors(BitReader* reader, const CodeLookup& codes, int category
         const uint32_t negative = NegativeDigits(NonzeroDigits(entry), next_five_bits);
         if constexpr (kDimension == 5) {
             nonzero |= NonzeroDigits(entry) << (v * kDimension);
-            twos |= CodeValue(entry) << (v * kDimension);
+            twos |= TwoDigits(entry) << (v * kDimension);
+            weight += DigitWeight(entry);
             negatives |= negative << (v * kDimension);
         } else {
             const uint32_t signed_digits = CodeValue(entry) | kSignFields<kDimension>[negative];
@@ -186,7 +191,7 @@ int DecodeRegionVectors(BitReader* reader, const CodeLookup& codes, int category
     *ran_out = cut;
     *reader = r;
     *available = left;
-    *five = {nonzero, twos, negatives, 0};
+    *five = {nonzero, twos, negatives, 0, weight};
     return v;
 }
 
@@ -207,21 +212,12 @@ int32_t FloatBits(float x) {
     return bits;
 }
 
-// The number of bits set, by sums of neighbouring fields (the library's
-// count is a call where the instruction is not assumed).
-int CountBits(uint32_t x) {
-    x -= (x >> 1) & 0x55555555u;
-    x = (x & 0x33333333u) + ((x >> 2) & 0x33333333u);
-    x = (x + (x >> 4)) & 0x0F0F0F0Fu;
-    return static_cast<int>((x * 0x01010101u) >> 24);
-}
-
 // Writes a category-5 or -6 region: its digits' values with their signs,
 // the noise of vectors the bits did not reach, and noise for the
 // coefficients that quantised to 0, at a level that falls with the number
 // of non-zero ones (category 5 counts a large coefficient, one above twice
 // the region's amplitude x 33, as four: only digit 2 is, the noise of
-// vectors not reached being at most 0.70711 times it). The zeros take the
+// vectors not reached being 0.70711 times the amplitude). The zeros take the
 // bits of one draw per half region, drawn even if the half has no zero.
 // Four coefficients at a time, without branches: which coefficients are 0
 // follows the signal.
@@ -230,8 +226,7 @@ void WriteNoiseFilledRegion(float* region, int category, float sigma, float nois
     constexpr int kLanes = 4;
     const uint32_t coded = five.nonzero | five.unreached;
     const uint32_t zeros = ~coded & ((1u << kRegionSize) - 1);
-    int n = CountBits(coded) + 3 * CountBits(five.twos);  // no digit 2 in category 6
-    if (n > 19) n = 19;  // with no zero left the factor goes unused
+    const int n = std::min(five.weight, 19);  // with no zero left the factor goes unused
     const float* factors = category == 5 ? Category5NoiseFactor : Category6NoiseFactor;
     const float amplitude = ScaledNoise(sigma, factors[n], noise_gain, gain);
 
@@ -290,6 +285,7 @@ void DecodeLayerVectors(BitReader* reader, int regions, const int32_t* region_or
                 const uint32_t draw = DrawNoise(noise);
                 if (dimension == 5) {
                     five.unreached |= 31u << (v * dimension);
+                    five.weight += dimension;
                     five.negative |= (~draw & 31) << (v * dimension);
                 } else {
                     FillWithSigns(region + v * dimension, dimension, unquantised, draw);
