@@ -53,8 +53,15 @@ Int4 Held(Int4 v, int32_t lowest, int32_t highest) {
 
 // Four lanes, each within a byte, stored as bytes.
 void StoreBytes(int8_t* p, Int4 v) {
+#if defined(DREMKO_SSE2)
+    // Packing saturates, which no lane within a byte reaches; the
+    // conversion below takes each lane apart on its own.
+    const __m128i words = _mm_packs_epi32(reinterpret_cast<__m128i>(v), reinterpret_cast<__m128i>(v));
+    const int32_t bytes = _mm_cvtsi128_si32(_mm_packs_epi16(words, words));
+#else
     using Bytes4 = int8_t __attribute__((vector_size(4)));
     const Bytes4 bytes = __builtin_convertvector(v, Bytes4);
+#endif
     std::memcpy(p, &bytes, sizeof bytes);
 }
 
