@@ -55,7 +55,10 @@ inline uint32_t NegativeDigits(uint32_t nonzero, uint32_t next_five_bits) {
 // The low bits of `bits`, least significant first, moved to the set bits of
 // the 10-bit `mask` in order; the other bits are 0.
 inline uint32_t DepositBits(uint32_t mask, uint32_t bits) {
+    // How many bits the low half takes depends on the mask alone, so the
+    // high half's lookup need not wait for the low one's.
     const uint32_t low = sign_bits_detail::kDeposits[(mask & 31) << 5 | (bits & 31)];
-    const uint32_t high = sign_bits_detail::kDeposits[(mask >> 5) << 5 | ((bits >> (low >> 5)) & 31)];
+    const uint32_t taken = sign_bits_detail::kDeposits[(mask & 31) << 5] >> 5;
+    const uint32_t high = sign_bits_detail::kDeposits[(mask >> 5) << 5 | ((bits >> taken) & 31)];
     return (low & 31) | (high & 31) << 5;
 }
