@@ -109,6 +109,28 @@ struct FiveDigitRegion {
     int weight;
 };
 
+// Places decoded vector v (its code entry and the five bits after its
+// code): its digits with their signs into `region` (two and four digits),
+// or into the masks of *five. Without branches: which digits are 0 and the
+// signs follow the signal. A zero digit is never negative.
+template <int kDimension>
+void TakeVector(CodeEntry entry, uint32_t next_five_bits, int v, const float* value, float* region,
+                FiveDigitRegion* five) {
+    const uint32_t negative = NegativeDigits(NonzeroDigits(entry), next_five_bits);
+    if constexpr (kDimension == 5) {
+        five->nonzero |= NonzeroDigits(entry) << (v * kDimension);
+        five->twos |= TwoDigits(entry) << (v * kDimension);
+        five->weight += DigitWeight(entry);
+        five->negative |= negative << (v * kDimension);
+    } else {
+        constexpr int kDigitBits = DigitFieldBits(kDimension);
+        constexpr int kNegated = 1 << DigitValueBits(kDimension);
+        const uint32_t signed_digits = CodeValue(entry) | kSignFields<kDimension>[negative];
+        for (int j = 0; j < kDimension; ++j)
+            region[v * kDimension + j] = value[(signed_digits >> (j * kDigitBits)) & (2 * kNegated - 1)];
+    }
+}
+
 // Decodes the vectors of one region of a category with vectors of
 // `kDimension` digits. Returns the number of vectors decoded; *ran_out tells
 // whether the layer's bits ended inside the region (the vector cut in its
@@ -120,7 +142,6 @@ int DecodeRegionVectors(BitReader* reader, const CodeLookup& codes, int category
                         int32_t* available, NoiseGenerator* noise, float* region, bool* ran_out,
                         FiveDigitRegion* five) {
     constexpr int kVectors = kRegionSize / kDimension;
-    constexpr int kDigitBits = DigitFieldBits(kDimension);
     constexpr int kNegated = kDimension == 5 ? 0 : 1 << DigitValueBits(kDimension);
     // The reconstructed value of each digit in this region, positive from
     // index 0 and negative from kNegated (none for five-digit vectors).
@@ -137,9 +158,7 @@ int DecodeRegionVectors(BitReader* reader, const CodeLookup& codes, int category
     int32_t left = *available;
     int v = 0;
     uint64_t bits = PeekBits64(r);
-    uint32_t nonzero = 0, twos = 0, negatives = 0;
-    int weight = 0;
-    bool cut = false;
+    FiveDigitRegion taken = {};
     // Unrolled whole: the vector count is fixed per dimension, so no loop
     // branch (nor the every-other-vector test) remains.
 #pragma GCC unroll 10
@@ -152,46 +171,30 @@ int DecodeRegionVectors(BitReader* reader, const CodeLookup& codes, int category
         const uint64_t look = PeekBits64(r);
         const CodeEntry entry = LookUpCode(codes, bits);
         const int used = CodeAndSignBits(entry);
+        if (used > left) break;  // the layer's bits end inside this vector
+        const uint32_t next_five_bits = static_cast<uint32_t>((bits << CodeLength(entry)) >> (64 - 5));
+        r.position += used;
+        left -= used;
+        bits = look << used;
+        TakeVector<kDimension>(entry, next_five_bits, v, value.data(), region, &taken);
+    }
+    const bool cut = v < kVectors;
+    if (cut) {
+        // Through copies, so that the loop's own state never has its
+        // address taken and stays in registers.
+        const CodeEntry entry = LookUpCode(codes, bits);
+        BitReader cut_reader = r;
+        int32_t cut_left = left;
         uint32_t next_five_bits = static_cast<uint32_t>((bits << CodeLength(entry)) >> (64 - 5));
-        if (used <= left) {
-            r.position += used;
-            left -= used;
-            bits = look << used;
-        } else {
-            // Through copies, so that the loop's own state never has its
-            // address taken and stays in registers.
-            cut = true;
-            BitReader cut_reader = r;
-            int32_t cut_left = left;
-            uint32_t cut_five_bits = next_five_bits;
-            const bool complete = ReadCutVector(&cut_reader, entry, &cut_left, noise, &cut_five_bits);
-            r = cut_reader;
-            left = cut_left;
-            next_five_bits = cut_five_bits;
-            if (!complete) break;
-        }
-        // Without branches: which digits are 0 and the signs follow the
-        // signal. A zero digit is never negative.
-        const uint32_t negative = NegativeDigits(NonzeroDigits(entry), next_five_bits);
-        if constexpr (kDimension == 5) {
-            nonzero |= NonzeroDigits(entry) << (v * kDimension);
-            twos |= TwoDigits(entry) << (v * kDimension);
-            weight += DigitWeight(entry);
-            negatives |= negative << (v * kDimension);
-        } else {
-            const uint32_t signed_digits = CodeValue(entry) | kSignFields<kDimension>[negative];
-            for (int j = 0; j < kDimension; ++j)
-                region[v * kDimension + j] = value[(signed_digits >> (j * kDigitBits)) & (2 * kNegated - 1)];
-        }
-        if (cut) {
-            ++v;
-            break;
-        }
+        if (ReadCutVector(&cut_reader, entry, &cut_left, noise, &next_five_bits))
+            TakeVector<kDimension>(entry, next_five_bits, v++, value.data(), region, &taken);
+        r = cut_reader;
+        left = cut_left;
     }
     *ran_out = cut;
     *reader = r;
     *available = left;
-    *five = {nonzero, twos, negatives, 0, weight};
+    *five = taken;
     return v;
 }
 
