@@ -72,6 +72,30 @@ uint32_t NonzeroMask(const NarrowRegion& narrow) {
     return ~zeros & ((1u << kRegionSize) - 1);
 }
 
+// Each digit's place weight, base^(places after it in its vector), for the
+// region's 20 lanes of vectors of kDimension digits (then four zeros), per
+// base 0 ... 15: every category's base (max bin + 1) is below 16. Loaded,
+// where building the weights from the base took a score of instructions.
+template <int kDimension>
+struct PlaceWeights {
+    alignas(16) int16_t lane[16][24];
+};
+
+template <int kDimension>
+constexpr PlaceWeights<kDimension> MakePlaceWeights() {
+    PlaceWeights<kDimension> table{};
+    for (int base = 0; base < 16; ++base)
+        for (int i = 0; i < kRegionSize; ++i) {
+            int weight = 1;
+            for (int place = i % kDimension; place < kDimension - 1; ++place) weight *= base;
+            table.lane[base][i] = static_cast<int16_t>(weight);
+        }
+    return table;
+}
+
+template <int kDimension>
+constexpr PlaceWeights<kDimension> kPlaceWeights = MakePlaceWeights<kDimension>();
+
 // The index of every vector of kDimension digits, in base max bin + 1,
 // from the narrowed digits. Pairs and fours of digits lie within a 16-bit
 // part and are weighted and summed there by multiply-adds. Vectors of five
@@ -80,19 +104,18 @@ uint32_t NonzeroMask(const NarrowRegion& narrow) {
 // differences from zero over masked bytes.
 template <int kDimension>
 void VectorIndices(const NarrowRegion& digits, int32_t base, int32_t* index) {
-    const int16_t b = static_cast<int16_t>(base), b2 = static_cast<int16_t>(b * b),
-                  b3 = static_cast<int16_t>(b2 * b), b4 = static_cast<int16_t>(b3 * b);
+    const auto weights = [base](int part) {
+        return _mm_load_si128(reinterpret_cast<const __m128i*>(kPlaceWeights<kDimension>.lane[base] + 8 * part));
+    };
     if constexpr (kDimension == 2) {
-        const __m128i weights = _mm_setr_epi16(b, 1, b, 1, b, 1, b, 1);
         __m128i sums[3];
-        for (int k = 0; k < 3; ++k) sums[k] = _mm_madd_epi16(digits.part[k], weights);
+        for (int k = 0; k < 3; ++k) sums[k] = _mm_madd_epi16(digits.part[k], weights(0));
         std::memcpy(index, sums, 10 * sizeof *index);
     } else if constexpr (kDimension == 4) {
-        const __m128i weights = _mm_setr_epi16(b3, b2, b, 1, b3, b2, b, 1);
         // The two halves of vectors 0 and 1, of 2 and 3, and of 4.
-        const Int4 low = reinterpret_cast<Int4>(_mm_madd_epi16(digits.part[0], weights));
-        const Int4 high = reinterpret_cast<Int4>(_mm_madd_epi16(digits.part[1], weights));
-        const Int4 last = reinterpret_cast<Int4>(_mm_madd_epi16(digits.part[2], weights));
+        const Int4 low = reinterpret_cast<Int4>(_mm_madd_epi16(digits.part[0], weights(0)));
+        const Int4 high = reinterpret_cast<Int4>(_mm_madd_epi16(digits.part[1], weights(0)));
+        const Int4 last = reinterpret_cast<Int4>(_mm_madd_epi16(digits.part[2], weights(0)));
         const Int4 first_four =
             __builtin_shufflevector(low, high, 0, 2, 4, 6) + __builtin_shufflevector(low, high, 1, 3, 5, 7);
         std::memcpy(index, &first_four, sizeof first_four);
@@ -100,10 +123,9 @@ void VectorIndices(const NarrowRegion& digits, int32_t base, int32_t* index) {
     } else {
         static_assert(kDimension == 5, "vectors of 2, 4 or 5 digits");
         // Digits 0 ... 15 and 16 ... 19, each times its place's weight, as bytes.
-        const __m128i low = _mm_packus_epi16(_mm_mullo_epi16(digits.part[0], _mm_setr_epi16(b4, b3, b2, b, 1, b4, b3, b2)),
-                                             _mm_mullo_epi16(digits.part[1], _mm_setr_epi16(b, 1, b4, b3, b2, b, 1, b4)));
-        const __m128i high = _mm_packus_epi16(
-            _mm_mullo_epi16(digits.part[2], _mm_setr_epi16(b3, b2, b, 1, 0, 0, 0, 0)), _mm_setzero_si128());
+        const __m128i low = _mm_packus_epi16(_mm_mullo_epi16(digits.part[0], weights(0)),
+                                             _mm_mullo_epi16(digits.part[1], weights(1)));
+        const __m128i high = _mm_packus_epi16(_mm_mullo_epi16(digits.part[2], weights(2)), _mm_setzero_si128());
         // Each sum covers the selected bytes of one half of the 16.
         const auto sums = [](__m128i bytes, __m128i select) {
             return _mm_sad_epu8(_mm_and_si128(bytes, select), _mm_setzero_si128());
