@@ -19,7 +19,7 @@ struct LayerCode {
     int regions;
     int32_t categories[kBaseRegions];
     int32_t balance_list[kControlValues - 1];
-    int32_t order[kBaseRegions];  // region numbers in sending order
+    int32_t order[kBaseRegions];  // positions in sending order
     int32_t control;
     QuantisedRegion quantised[kBaseRegions];
 };
@@ -31,7 +31,7 @@ void CodeLayer(const float* coefficients, const RegionEnvelope& envelope, int bu
     int32_t table_power[kBaseRegions];
     for (int i = 0; i < layer->regions; ++i) {
         table_power[i] = power[i] + kPowerIndexOffset;
-        layer->order[i] = first + i;
+        layer->order[i] = i;
     }
     SortRegionsByPower(table_power, layer->regions, layer->order);
     layer->control = QuantizeLayer(layer->regions, budget, coefficients + first * kRegionSize, table_power,
@@ -46,13 +46,10 @@ void PackLayer(const float* coefficients, const RegionEnvelope& envelope, const 
     for (int r = layer.first_region; r < layer.first_region + layer.regions; ++r)
         WriteBits(&local, envelope.code[r], envelope.code_length[r]);
     WriteBits(&local, static_cast<uint32_t>(layer.control), kControlBits);
+    WriteRegions(coefficients + layer.first_region * kRegionSize, layer.quantised, layer.categories, layer.order,
+                 layer.regions, end, &local);
+    FillOnes(&local, end);
     *writer = local;
-    for (int i = 0; i < layer.regions && writer->position < end; ++i) {
-        const int r = layer.order[i];
-        const int position = r - layer.first_region;
-        WriteRegion(coefficients + r * kRegionSize, layer.quantised[position], layer.categories[position], end, writer);
-    }
-    FillOnes(writer, end);
 }
 
 }  // namespace

@@ -268,14 +268,21 @@ int QuantizeRegion(const float* coefficients, int32_t table_power, int32_t categ
     return region->bits;
 }
 
-void WriteRegion(const float* coefficients, const QuantisedRegion& region, int32_t category, int end,
-                 BitWriter* writer) {
-    switch (category < kNoBitsCategory ? VectorDimension[category] : 0) {
-        case 0: return;
-        case 2: return WriteVectors<2>(coefficients, region, category, end, writer);
-        case 4: return WriteVectors<4>(coefficients, region, category, end, writer);
-        default: return WriteVectors<5>(coefficients, region, category, end, writer);
+void WriteRegions(const float* coefficients, const QuantisedRegion* quantised, const int32_t* categories,
+                  const int32_t* order, int regions, int end, BitWriter* writer) {
+    BitWriter local = *writer;  // in registers for the whole layer
+    for (int i = 0; i < regions && local.position < end; ++i) {
+        const int position = order[i];
+        const float* region = coefficients + position * kRegionSize;
+        const int32_t category = categories[position];
+        switch (category < kNoBitsCategory ? VectorDimension[category] : 0) {
+            case 0: break;
+            case 2: WriteVectors<2>(region, quantised[position], category, end, &local); break;
+            case 4: WriteVectors<4>(region, quantised[position], category, end, &local); break;
+            default: WriteVectors<5>(region, quantised[position], category, end, &local); break;
+        }
     }
+    *writer = local;
 }
 
 int QuantizeLayer(int regions, int budget, const float* coefficients, const int32_t* table_power,

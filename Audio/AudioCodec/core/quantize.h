@@ -20,11 +20,13 @@ struct QuantisedRegion {
 // (codes and sign bits). A category of 7 or more spends none.
 int QuantizeRegion(const float* coefficients, int32_t table_power, int32_t category, QuantisedRegion* region);
 
-// Writes the coded vectors of a region as QuantizeRegion left it at this
-// category, each its code then its sign bits (none from category 7 on),
-// stopping at bit `end` of the frame, in the middle of a vector if need be.
-void WriteRegion(const float* coefficients, const QuantisedRegion& region, int32_t category, int end,
-                 BitWriter* writer);
+// Writes the coded vectors of a layer's regions in the order given
+// (positions within the layer), each region as QuantizeRegion left it at
+// its category: each vector's code, then its sign bits (none from category
+// 7 on), stopping at bit `end` of the frame, in the middle of a vector if
+// need be.
+void WriteRegions(const float* coefficients, const QuantisedRegion* quantised, const int32_t* categories,
+                  const int32_t* order, int regions, int end, BitWriter* writer);
 
 // Rate control over a layer of `regions` regions: starting from the
 // categorisation's categories (updated in place), finds the control value
