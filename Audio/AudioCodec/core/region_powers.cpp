@@ -71,15 +71,20 @@ void ComputeRegionPowers(const float* coefficients, CoreEncoderState* state, Reg
 
     envelope->code[0] = static_cast<uint16_t>(p[0] + kRegion0Offset);
     envelope->code_length[0] = 5;
-    state->base_envelope_bits = 5;
-    state->ext_envelope_bits = 0;
-    for (int r = 1; r < kRegions; ++r) {
-        if (p[r] - p[r - 1] < -kMaxFall) p[r] = p[r - 1] - kMaxFall;
+    // Region r's difference code; returns its length. The layers' bit counts
+    // are summed in locals, which the byte stores of the lengths could
+    // otherwise alias.
+    const auto code_difference = [&](int r) {
+        p[r] = std::max(p[r], p[r - 1] - kMaxFall);
         const int row = std::min(r - 1, 12);
         const int index = p[r] - p[r - 1] + kMaxFall;
         envelope->code[r] = PowerCode[row][index];
-        envelope->code_length[r] = PowerCodeLength[row][index];
-        (r < kBaseRegions ? state->base_envelope_bits : state->ext_envelope_bits) += envelope->code_length[r];
-    }
+        return envelope->code_length[r] = PowerCodeLength[row][index];
+    };
+    int32_t base_bits = 5, ext_bits = 0;
+    for (int r = 1; r < kBaseRegions; ++r) base_bits += code_difference(r);
+    for (int r = kBaseRegions; r < kRegions; ++r) ext_bits += code_difference(r);
+    state->base_envelope_bits = base_bits;
+    state->ext_envelope_bits = ext_bits;
     state->split_index = SplitIndex(p);
 }
