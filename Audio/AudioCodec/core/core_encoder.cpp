@@ -43,8 +43,11 @@ void CodeLayer(const float* coefficients, const RegionEnvelope& envelope, int bu
 void PackLayer(const float* coefficients, const RegionEnvelope& envelope, const LayerCode& layer, int end,
                BitWriter* writer) {
     BitWriter local = *writer;  // in registers while the envelope is written
-    for (int r = layer.first_region; r < layer.first_region + layer.regions; ++r)
-        WriteBits(&local, envelope.code[r], envelope.code_length[r]);
+    // Two envelope codes per field: each takes at most 16 bits.
+    static_assert(kBaseRegions % 2 == 0 && kExtRegions % 2 == 0, "a layer's regions go in pairs");
+    for (int r = layer.first_region; r < layer.first_region + layer.regions; r += 2)
+        WriteBits(&local, static_cast<uint32_t>(envelope.code[r]) << envelope.code_length[r + 1] | envelope.code[r + 1],
+                  envelope.code_length[r] + envelope.code_length[r + 1]);
     WriteBits(&local, static_cast<uint32_t>(layer.control), kControlBits);
     WriteRegions(coefficients + layer.first_region * kRegionSize, layer.quantised, layer.categories, layer.order,
                  layer.regions, end, &local);
