@@ -189,20 +189,20 @@ int CodeVectors(const Int4* digits, int32_t category, QuantisedRegion* region) {
 
 // A vector's sign bits from two masks of its digits (first digit least
 // significant, at most 5): the bits of `positive` where `nonzero` is set,
-// the first digit's sign first (most significant). Indexed by
-// nonzero * 32 + positive.
+// the first digit's sign first (most significant), in bits 0 ... 7, and how
+// many there are in bits 8 ... 15. Indexed by nonzero * 32 + positive.
 struct SignBitTable {
-    uint8_t bits[32 * 32];
+    uint16_t bits[32 * 32];
 };
 
 constexpr SignBitTable MakeSignBitTable() {
     SignBitTable table{};
     for (int nonzero = 0; nonzero < 32; ++nonzero) {
         for (int positive = 0; positive < 32; ++positive) {
-            int bits = 0;
+            int bits = 0, count = 0;
             for (int b = 0; b < 5; ++b)
-                if ((nonzero >> b) & 1) bits = (bits << 1) | ((positive >> b) & 1);
-            table.bits[nonzero * 32 + positive] = static_cast<uint8_t>(bits);
+                if ((nonzero >> b) & 1) bits = (bits << 1) | ((positive >> b) & 1), ++count;
+            table.bits[nonzero * 32 + positive] = static_cast<uint16_t>(bits | count << 8);
         }
     }
     return table;
@@ -226,8 +226,9 @@ void WriteVectors(const float* coefficients, const QuantisedRegion& region, int3
         const uint32_t digit_bits = (1u << kDimension) - 1;
         const uint32_t signs =
             kSignBits.bits[((region.nonzero >> shift) & digit_bits) * 32 + ((positive_mask >> shift) & digit_bits)];
-        *length = VectorBits[category][index];  // code and sign bits
-        return (static_cast<uint32_t>(book.code[index]) << (*length - book.length[index])) | signs;
+        const int sign_count = static_cast<int>(signs >> 8);
+        *length = book.length[index] + sign_count;
+        return (static_cast<uint32_t>(book.code[index]) << sign_count) | (signs & 0xff);
     };
     constexpr int kVectors = kRegionSize / kDimension;
     BitWriter local = *writer;  // in registers while the output is written
