@@ -24,12 +24,14 @@ void InitEncoderChannel(EncoderChannelState* channel) {
     SpeechDetector_Init(&channel->speech, 48, 20);
 }
 
-// Speech detection on the previous frame, then the transform of the window.
+// Speech detection on the previous frame, then the transform of the window;
+// only the coefficients the regions cover, 0 ... 879, are scaled, as only
+// they are coded.
 void AnalyseChannel(DremkoEncoderContext* ctx, int ch, float* coefficients) {
     EncoderChannelState* channel = &ctx->channel[ch];
     channel->speech_result = static_cast<int32_t>(SpeechDetector_Process(ctx->analysis_window[ch], &channel->speech));
     MdctAnalysis(ctx->analysis_window[ch], coefficients);
-    ApplyGain(coefficients, kFrameSamples, kAnalysisGain);
+    ApplyGain(coefficients, kRegions * kRegionSize, kAnalysisGain);
 }
 
 // Codes one channel and writes its part: main frame, then copies t-2 ... t-2R.
