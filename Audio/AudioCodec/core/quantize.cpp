@@ -32,9 +32,10 @@ constexpr int kGroups = kRegionSize / 4;  // a region's coefficients in groups o
 // Quantiser digits of a region's 20 coefficients, not yet held to the
 // category's max bin.
 void RegionDigits(const float* coefficients, int32_t table_power, int32_t category, Int4* digits) {
-    const Float4 scale = Float4{} + static_cast<float>(static_cast<double>(InverseStandardDeviation[table_power]) *
-                                                       StepSizeInverse[category]);
-    const Float4 dead_zone = Float4{} + DeadZone[category];
+    const float step = static_cast<float>(static_cast<double>(InverseStandardDeviation[table_power]) *
+                                          StepSizeInverse[category]);
+    const Float4 scale = {step, step, step, step};
+    const Float4 dead_zone = {DeadZone[category], DeadZone[category], DeadZone[category], DeadZone[category]};
     for (int g = 0; g < kGroups; ++g) digits[g] = TruncatedDigits(LoadFloat4(coefficients + 4 * g), scale, dead_zone);
 }
 
@@ -182,7 +183,7 @@ int CodeVectors(const Int4* digits, int32_t category, QuantisedRegion* region) {
     int bits = 0;
     for (int v = 0; v < kVectors; ++v) {
         region->index[v] = static_cast<uint16_t>(index[v]);
-        bits += VectorBits[category][index[v]];
+        bits += VectorBits[category][static_cast<uint32_t>(index[v])];  // unsigned: no sign extension
     }
     return bits;
 }
