@@ -65,71 +65,69 @@ void StoreBytes(int8_t* p, Int4 v) {
     std::memcpy(p, &bytes, sizeof bytes);
 }
 
-// The sum of all lanes, each taken as 0 ... 255.
-int32_t SumOfLanes(Lanes lanes) {
-#if defined(DREMKO_SSE2)
-    const __m128i sums = _mm_sad_epu8(reinterpret_cast<__m128i>(lanes), _mm_setzero_si128());
-    return _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
-#else
-    int32_t sum = 0;
-    for (int k = 0; k < 16; ++k) sum += static_cast<uint8_t>(lanes[k]);
-    return sum;
-#endif
-}
-
-// The offset search counts each region's expected bits at a trial offset as
-// the sum of the category rises it passes, in byte lanes: docs/decisions.md,
-// "How the offset search counts expected bits", says why that is exact.
-constexpr int kRises = kCategories - 1;
-
-struct OffsetTests {
-    Lanes raised[kRises][kLaneVectors];  // p + 2k + 2
-    Lanes rise[kRises];
-};
-
-// The lanes of all regions are summed into one, at most 2 x 52 = 104 per
-// lane.
-int32_t LayerBits(const OffsetTests& tests, int32_t trial) {
-    const Lanes offset = Lanes{} + static_cast<int8_t>(trial);
-    Lanes bits = {};
-    for (int k = 0; k < kRises; ++k)
-        for (int i = 0; i < kLaneVectors; ++i) bits += (tests.raised[k][i] > offset) & tests.rise[k];
-    return SumOfLanes(bits);
-}
-
 // The offset whose categories spend just over the budget less 32 bits, and
 // the expected bits of its categories.
 struct Offset {
     int32_t offset, bits;
 };
 
-Offset FindOffset(int regions, int available_bits, const int32_t* power_indices) {
-    int8_t held[kLanes];
-    std::fill(held, held + kLanes, INT8_MIN);
-    for (int r = 0; r < regions; r += 4) StoreBytes(held + r, Held(LoadInt4(power_indices + r), -46, 30));
-    Lanes power[kLaneVectors];
-    std::memcpy(power, held, sizeof power);
-    OffsetTests tests;
-    for (int k = 0; k < kRises; ++k) {
-        for (int i = 0; i < kLaneVectors; ++i) tests.raised[k][i] = power[i] + static_cast<int8_t>(2 * k + 2);
-        tests.rise[k] = Lanes{} + static_cast<int8_t>(ExpectedBits[k] - ExpectedBits[k + 1]);
-    }
+// The offset search counts each region's expected bits at an offset as the
+// sum of the category rises it passes: docs/decisions.md, "How the offset
+// search counts expected bits", says why that is exact. Rise k is passed by
+// the regions whose power is above offset - 2k - 2, so from the number of
+// regions at or above each power the layer's bits at every offset -32 ... 31
+// are a seven-tap filter, eight offsets to a vector of 16-bit lanes (at most
+// 28 x 52 bits), with no search whose steps wait on each other.
+using Counts = int16_t __attribute__((vector_size(16)));
+constexpr int kRises = kCategories - 1;
+constexpr int kLowestCounted = -48;  // powers -48 ... 31 are counted, held to -46 ... 30
+constexpr int kCounted = 5 * 16;
 
-    // The expected bits fall as the offset rises, so halving from -32 by 32,
-    // 16, ... 1 finds the highest offset up to 31 whose bits reach the budget
-    // less 32 (-32 if none does). Three trials at a time, in quarters of 16,
-    // 4 and 1, find the same offset in three rounds that wait on each other
-    // instead of six; the expected bits at -32 wait for none.
-    Offset found = {-32, LayerBits(tests, -32)};
-    for (int32_t quarter = 16; quarter > 0; quarter >>= 2) {
-        const Offset from = found;
-        for (int32_t k = 1; k <= 3; ++k) {
-            const int32_t trial = from.offset + k * quarter;
-            const int32_t bits = LayerBits(tests, trial);
-            if (bits >= available_bits - 32) found = {trial, bits};
-        }
+Offset FindOffset(int regions, int available_bits, const int32_t* power_indices) {
+    // Byte counts: a 16-bit array's clearing would take a slow string store.
+    int8_t at[kCounted] = {};  // at[i]: regions of power i - 48
+    for (int r = 0; r < regions; ++r) ++at[std::min(std::max(power_indices[r], -46), 30) - kLowestCounted];
+    // from[i]: regions of power at least i - 48, the sums of `at` from i up,
+    // sixteen lanes at a time from the top down.
+    int16_t from[kCounted];
+    Lanes above = {};
+    for (int v = kCounted / 16 - 1; v >= 0; --v) {
+        const Lanes none = {};
+        Lanes sums;
+        std::memcpy(&sums, at + 16 * v, sizeof sums);
+        sums += __builtin_shufflevector(sums, none, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);
+        sums += __builtin_shufflevector(sums, none, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17);
+        sums += __builtin_shufflevector(sums, none, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19);
+        sums += __builtin_shufflevector(sums, none, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23);
+        sums += above;
+        above = __builtin_shufflevector(sums, sums, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+        const Counts low = __builtin_convertvector(__builtin_shufflevector(sums, sums, 0, 1, 2, 3, 4, 5, 6, 7), Counts);
+        const Counts high =
+            __builtin_convertvector(__builtin_shufflevector(sums, sums, 8, 9, 10, 11, 12, 13, 14, 15), Counts);
+        std::memcpy(from + 16 * v, &low, sizeof low);
+        std::memcpy(from + 16 * v + 8, &high, sizeof high);
     }
-    return found;
+    // bits[o + 32]: the expected bits at offset o. The regions above
+    // o - 2k - 2 are from[o + 47 - 2k].
+    int16_t bits[64];
+    const int16_t need = static_cast<int16_t>(std::clamp(available_bits - 32, 0, INT16_MAX));
+    Counts reached = {};  // -1 for each offset whose bits reach the need
+    for (int j = 0; j < 8; ++j) {
+        Counts sum = {};
+        for (int k = 0; k < kRises; ++k) {
+            Counts regions_above;
+            std::memcpy(&regions_above, from + 15 + 8 * j - 2 * k, sizeof regions_above);
+            sum += regions_above * static_cast<int16_t>(ExpectedBits[k] - ExpectedBits[k + 1]);
+        }
+        std::memcpy(bits + 8 * j, &sum, sizeof sum);
+        reached += sum >= need;
+    }
+    // The bits fall as the offset rises, so the offsets that reach the need
+    // are the lowest ones: the highest of them is taken, or -32 if none.
+    int32_t count = 0;
+    for (int l = 0; l < 8; ++l) count -= reached[l];
+    const int32_t offset = std::max(count - 1, 0) - 32;
+    return {offset, bits[offset + 32]};
 }
 
 // The finer steps take their candidates' values in ascending order and the
