@@ -290,6 +290,10 @@ void Categorize(int regions, int available_bits, const int32_t* power_indices, i
 // place it took. The last bucket holds everything further down; once only
 // that one is left, the remaining positions are bucketed again.
 constexpr int kSortBuckets = 64;
+// Position j is bit 63 - j of a mask, so that the highest position is the
+// lowest set bit, which is isolated and cleared without a bit scan on the
+// chain from step to step.
+constexpr uint64_t kPosition0 = uint64_t{1} << 63;
 
 void SortRegionsByPower(const int32_t* power_indices, int regions, int32_t* region_numbers) {
     int32_t power[kRegions];
@@ -305,7 +309,7 @@ void SortRegionsByPower(const int32_t* power_indices, int regions, int32_t* regi
             // Unsigned, so that no difference of two indices overflows.
             const uint32_t below = static_cast<uint32_t>(top) - static_cast<uint32_t>(power[j]);
             bucket[j] = static_cast<uint8_t>(std::min<uint32_t>(below, kSortBuckets - 1));
-            positions[bucket[j]] |= uint64_t{1} << j;
+            positions[bucket[j]] |= kPosition0 >> j;
             occupied |= uint64_t{1} << bucket[j];
         }
         // The first occupied bucket's positions are held apart: they are
@@ -314,8 +318,8 @@ void SortRegionsByPower(const int32_t* power_indices, int regions, int32_t* regi
         int d = __builtin_ctzll(occupied);
         uint64_t first = positions[d];
         for (; i < regions - 1 && d < kSortBuckets - 1; ++i) {
-            const int best = 63 - __builtin_clzll(first);
-            const uint64_t front = uint64_t{1} << i, taken = uint64_t{1} << best;
+            const uint64_t front = kPosition0 >> i, taken = first & (0 - first);
+            const int best = 63 - __builtin_ctzll(first);
             // Position i's entry moves to `best` (when best is i, it is the
             // one taken), so `best` leaves the first bucket unless the moved
             // entry belongs to it, and then position i leaves instead.
