@@ -302,7 +302,14 @@ void SortRegionsByPower(const int32_t* power_indices, int regions, int32_t* regi
         // The largest by a running maximum (no branch on each comparison).
         int32_t top = power[i];
         for (int j = i + 1; j < regions; ++j) top = std::max(top, power[j]);
-        uint64_t positions[kSortBuckets] = {};
+        // Cleared by vector stores written out: as one clearing, the
+        // compiler's string store takes longer to start than to run.
+        uint64_t positions[kSortBuckets];
+        using Long2 = uint64_t __attribute__((vector_size(16)));
+        for (int b = 0; b < kSortBuckets; b += 8) {
+            const Long2 none = {};
+            for (int k = 0; k < 8; k += 2) std::memcpy(positions + b + k, &none, sizeof none);
+        }
         uint64_t occupied = 0;  // bit d: bucket d holds a position
         uint8_t bucket[kRegions];
         for (int j = i; j < regions; ++j) {
