@@ -1,7 +1,9 @@
 #include "core/bit_reader.h"
 
+#include "core/clear_bytes.h"
+
 void CopyFrameWords(const uint8_t* frame, int byte_count, uint8_t* copy) {
-    std::memset(copy, 0, kFrameCopyBytes);
+    ClearBytes<kFrameCopyBytes>(copy);
     if (byte_count > 0) {
         std::memcpy(copy, frame, static_cast<size_t>(byte_count));
         if (byte_count % 2 == 1) copy[byte_count] = frame[byte_count - 1];

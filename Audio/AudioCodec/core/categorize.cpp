@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/clear_bytes.h"
 #include "core/core_tables.h"
 #include "simd/instruction_set.h"
 #include "simd/lanes.h"
@@ -302,14 +303,8 @@ void SortRegionsByPower(const int32_t* power_indices, int regions, int32_t* regi
         // The largest by a running maximum (no branch on each comparison).
         int32_t top = power[i];
         for (int j = i + 1; j < regions; ++j) top = std::max(top, power[j]);
-        // Cleared by vector stores written out: as one clearing, the
-        // compiler's string store takes longer to start than to run.
         uint64_t positions[kSortBuckets];
-        using Long2 = uint64_t __attribute__((vector_size(16)));
-        for (int b = 0; b < kSortBuckets; b += 8) {
-            const Long2 none = {};
-            for (int k = 0; k < 8; k += 2) std::memcpy(positions + b + k, &none, sizeof none);
-        }
+        ClearBytes<sizeof positions>(positions);
         uint64_t occupied = 0;  // bit d: bucket d holds a position
         uint8_t bucket[kRegions];
         for (int j = i; j < regions; ++j) {

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/categorize.h"
+#include "core/clear_bytes.h"
 #include "core/code_lookup.h"
 #include "core/layer_decoder.h"
 #include "simd/gain.h"
@@ -166,8 +167,8 @@ int DecodeCoreFrame(CoreDecoderState* state, int frame_bits, const uint8_t* fram
     // Each layer writes every coefficient of its regions (vectors or noise),
     // so only the band above them, and the high band of a frame too short
     // for it, are cleared.
-    std::memset(coefficients + kHighBandStart + kHighBandLength, 0,
-                (kFrameSamples - kHighBandStart - kHighBandLength) * sizeof(float));
+    ClearBytes<(kFrameSamples - kHighBandStart - kHighBandLength) * sizeof(float)>(coefficients + kHighBandStart +
+                                                                                   kHighBandLength);
     // The gain goes into the values the layers write (0 stays 0), saving a
     // pass over the frame; but the high band's noise follows the last base
     // coefficient as decoded, so a frame that gets it takes the gain after.
