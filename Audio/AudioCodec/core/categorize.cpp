@@ -297,12 +297,26 @@ constexpr int kSortBuckets = 64;
 constexpr uint64_t kPosition0 = uint64_t{1} << 63;
 
 void SortRegionsByPower(const int32_t* power_indices, int regions, int32_t* region_numbers) {
+    // Copied four at a time with the largest taken along (a copy alone of a
+    // length known only here would be a library call).
     int32_t power[kRegions];
-    std::copy(power_indices, power_indices + regions, power);
+    Int4 largest = Int4{} + INT32_MIN;
+    int r = 0;
+    for (; r + 4 <= regions; r += 4) {
+        const Int4 four = LoadInt4(power_indices + r);
+        std::memcpy(power + r, &four, sizeof four);
+        largest = four > largest ? four : largest;
+    }
+    int32_t top = std::max(std::max(largest[0], largest[1]), std::max(largest[2], largest[3]));
+    for (; r < regions; ++r) top = std::max(top, power[r] = power_indices[r]);
     for (int i = 0; i < regions - 1;) {
-        // The largest by a running maximum (no branch on each comparison).
-        int32_t top = power[i];
-        for (int j = i + 1; j < regions; ++j) top = std::max(top, power[j]);
+        // A later pass (the first takes at least position 0) finds the
+        // largest remaining by a running maximum, with no branch on each
+        // comparison.
+        if (i > 0) {
+            top = power[i];
+            for (int j = i + 1; j < regions; ++j) top = std::max(top, power[j]);
+        }
         uint64_t positions[kSortBuckets];
         ClearBytes<sizeof positions>(positions);
         uint64_t occupied = 0;  // bit d: bucket d holds a position
