@@ -63,14 +63,18 @@ void DecodeStoredFrame(DremkoDecoderContext* ctx, bool stored_stereo, float* cha
         std::memcpy(channel1, channel0, sizeof(float) * kFrameSamples);
 }
 
+// Plays one frame of each channel the output has.
+void PlayFrame(DremkoDecoderContext* ctx, const float* channel0, const float* channel1, int16_t* out) {
+    SynthesizeChannelFrame(channel0, ctx->synthesis[0], out);
+    if (ctx->stereo_configured) SynthesizeChannelFrame(channel1, ctx->synthesis[1], out + kFrameSamples);
+}
+
 // Plays every frame in the ring, oldest first, and empties it; returns how
 // many frames `out` received.
 int32_t DeliverRingFrames(DremkoDecoderContext* ctx, int16_t* out, int32_t frame_samples) {
     const int32_t frames = ctx->ring_count;
     for (int32_t i = 0; i < frames; ++i) {
-        SynthesizeChannelFrame(ctx->frame_ring[0][ctx->ring_read], ctx->synthesis[0], out);
-        if (ctx->stereo_configured)
-            SynthesizeChannelFrame(ctx->frame_ring[1][ctx->ring_read], ctx->synthesis[1], out + kFrameSamples);
+        PlayFrame(ctx, ctx->frame_ring[0][ctx->ring_read], ctx->frame_ring[1][ctx->ring_read], out);
         out += frame_samples;
         ctx->ring_read = (ctx->ring_read + 1) % kRingFrames;
     }
@@ -135,13 +139,14 @@ int32_t Dremko_DecodeFrame(void* context, const uint8_t* packet, int16_t* out, i
         return 0;
     }
 
-    // With no gap to rebuild nothing goes into the ring before the stored
-    // packet's frame, so it is decoded straight into its free slot; otherwise
-    // into a scratch frame, copied in after the rebuilt ones.
-    const bool in_place = ctx->pending_loss < 1 && ctx->ring_count < kRingFrames;
+    // With no gap to rebuild, the stored packet's frame is the call's only one: it is decoded straight into `last_good`
+    // (the older neighbour of whatever gap comes next) and played from there,
+    // without a trip through the ring. Otherwise it goes into a scratch frame,
+    // copied into the ring after the rebuilt ones and into `last_good`.
+    const bool direct = ctx->pending_loss < 1 && ctx->ring_count == 0;
     float scratch[2][kFrameSamples];
-    float* channel0 = in_place ? ctx->frame_ring[0][ctx->ring_write] : scratch[0];
-    float* channel1 = in_place ? ctx->frame_ring[1][ctx->ring_write] : scratch[1];
+    float* channel0 = direct ? ctx->last_good[0] : scratch[0];
+    float* channel1 = direct ? ctx->last_good[1] : scratch[1];
     const int32_t stored_stereo = ctx->stored_stereo;
     DecodeStoredFrame(ctx, stored_stereo != 0, channel0, channel1);
     ctx->stored_stereo = stream_stereo;
@@ -149,16 +154,15 @@ int32_t Dremko_DecodeFrame(void* context, const uint8_t* packet, int16_t* out, i
     // Every call empties the ring, so there is room; were there none, the
     // frame would be dropped rather than overwrite one not yet played.
     if (kRingFrames - ctx->ring_count < 1) return 0;
-    if (!in_place) {
+    if (!direct) {
         RecoverLostFrames(ctx, packet, loss, channel0, channel1);
         std::memcpy(ctx->frame_ring[0][ctx->ring_write], channel0, sizeof scratch[0]);
         if (ctx->stereo_configured) std::memcpy(ctx->frame_ring[1][ctx->ring_write], channel1, sizeof scratch[1]);
+        std::memcpy(ctx->last_good[0], channel0, sizeof scratch[0]);
+        if (ctx->stereo_configured) std::memcpy(ctx->last_good[1], channel1, sizeof scratch[1]);
+        ctx->ring_write = (ctx->ring_write + 1) % kRingFrames;
+        ctx->ring_count += 1;
     }
-    // The stored frame is the older neighbour of whatever gap comes next.
-    std::memcpy(ctx->last_good[0], channel0, sizeof scratch[0]);
-    if (ctx->stereo_configured) std::memcpy(ctx->last_good[1], channel1, sizeof scratch[1]);
-    ctx->ring_write = (ctx->ring_write + 1) % kRingFrames;
-    ctx->ring_count += 1;
 
     // The new packet is held back for the next call, which rebuilds the gap
     // before it from both packets' copies (only if both have the same mode).
@@ -166,6 +170,11 @@ int32_t Dremko_DecodeFrame(void* context, const uint8_t* packet, int16_t* out, i
     std::memcpy(ctx->stored_packet, packet, static_cast<size_t>(packet_bytes));
     ctx->stored_rdp_bits = copy_mask;
 
+    if (direct) {
+        PlayFrame(ctx, channel0, channel1, out);
+        *delivered = 1;
+        return 0;
+    }
     *delivered = DeliverRingFrames(ctx, out, frame_samples);
     return 0;
 }
