@@ -54,29 +54,40 @@ TEST(SortRegionsByPower, MatchesThePlainSelectionSort) {
     }
 }
 
-TEST(Categorize, MatchesThePlainStepByStepDefinition) {
-    // Random layers of both sizes, budgets from -100 to 1300 bits: power
-    // indices in the encoder's range with ties, clusters anywhere from far
-    // below to far above it (the offset search at its ends), and single
-    // regions far from the rest, so that offset - p reaches past every end
-    // of the balancing steps' values (98 and 99 finer, -98 and -99 coarser)
-    // and of the offset search's thresholds.
-    std::mt19937 rng(29);
-    const auto uniform = [&rng](int lowest, int highest) {
-        return lowest + static_cast<int>(rng() % static_cast<uint32_t>(highest - lowest + 1));
-    };
-    for (int trial = 0; trial < 30000; ++trial) {
+// Random layers of both sizes, budgets from -100 to 1300 bits: power
+// indices in the encoder's range with ties, clusters anywhere from far below
+// to far above it (the offset search at its ends), and single regions far
+// from the rest, so that offset - p reaches past every end of the balancing
+// steps' values (98 and 99 finer, -98 and -99 coarser) and of the offset
+// search's thresholds.
+struct Layer {
+    std::vector<int32_t> power;
+    int regions;
+    int bits;
+};
+
+struct RandomLayers {
+    std::mt19937 rng;
+    int Uniform(int lowest, int highest) { return lowest + static_cast<int>(rng() % static_cast<uint32_t>(highest - lowest + 1)); }
+    Layer Next(int trial) {
         const int regions = trial % 2 ? kBaseRegions : kExtRegions;
         std::vector<int32_t> power(regions);
-        const int centre = uniform(-150, 170), spread = uniform(0, 24);
+        const int centre = Uniform(-150, 170), spread = Uniform(0, 24);
         for (int32_t& p : power) {
             switch (trial % 3) {
-                case 0: p = uniform(-15, 24); break;
-                case 1: p = centre + uniform(-spread, spread); break;
-                default: p = uniform(0, 7) != 0 ? centre + uniform(0, spread / 4) : uniform(-200, 200); break;
+                case 0: p = Uniform(-15, 24); break;
+                case 1: p = centre + Uniform(-spread, spread); break;
+                default: p = Uniform(0, 7) != 0 ? centre + Uniform(0, spread / 4) : Uniform(-200, 200); break;
             }
         }
-        const int bits = uniform(-100, 1300);
+        return {power, regions, Uniform(-100, 1300)};
+    }
+};
+
+TEST(Categorize, MatchesThePlainStepByStepDefinition) {
+    RandomLayers layers{std::mt19937(29)};
+    for (int trial = 0; trial < 30000; ++trial) {
+        const auto [power, regions, bits] = layers.Next(trial);
         // A sentinel after the 31 balance entries catches overruns.
         std::vector<int32_t> got(regions), want(regions), got_balance(kControlValues, -5), want_balance(kControlValues - 1);
         Categorize(regions, bits, power.data(), got.data(), got_balance.data());
@@ -85,6 +96,23 @@ TEST(Categorize, MatchesThePlainStepByStepDefinition) {
         got_balance.pop_back();
         ASSERT_EQ(got, want) << "trial " << trial << " budget " << bits;
         ASSERT_EQ(got_balance, want_balance) << "trial " << trial << " budget " << bits;
+    }
+}
+
+TEST(Categorize, ForAControlValueRaisesTheFirstBalanceEntries) {
+    // The same layers at every control value; where the finer walk runs out
+    // region 0 falls below 0 and is held there before being raised again.
+    RandomLayers layers{std::mt19937(31)};
+    for (int trial = 0; trial < 6000; ++trial) {
+        const auto [power, regions, bits] = layers.Next(trial);
+        std::vector<int32_t> categories(regions), balance(kControlValues - 1);
+        Categorize(regions, bits, power.data(), categories.data(), balance.data());
+        for (int control = 0; control < kControlValues; ++control) {
+            std::vector<int32_t> got(regions), want = categories;
+            for (int j = 0; j < control; ++j) ++want[balance[j]];
+            CategorizeForControl(regions, bits, power.data(), control, got.data());
+            ASSERT_EQ(got, want) << "trial " << trial << " budget " << bits << " control " << control;
+        }
     }
 }
 

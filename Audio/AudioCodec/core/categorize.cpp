@@ -176,6 +176,7 @@ constexpr uint64_t kEveryByte = 0x0101010101010101u;  // a 1 in every byte
 struct StepList {
     int32_t region[kSteps];
     int32_t bits[kSteps + 1];
+    int32_t listed;  // steps found by the walk; region 0 takes the rest
 };
 
 // Lists the 31 steps of one kind in the order they are taken. lane: x per
@@ -212,6 +213,7 @@ void ListSteps(const int8_t* lane, int32_t last, bool finer, StepList* list) {
     int32_t bits = 0;
     list->bits[0] = 0;
     const int listed = std::min(n, kSteps);
+    list->listed = listed;
     for (int k = 0; k < listed; ++k) {
         const int at = step_lane[k];
         list->region[k] = finer ? at : kLanes - 1 - at;
@@ -233,10 +235,15 @@ void ListSteps(const int8_t* lane, int32_t last, bool finer, StepList* list) {
     }
 }
 
-}  // namespace
+// A layer's categories at its offset and both kinds of step, listed, with
+// how many finer steps its budget takes.
+struct Balancing {
+    StepList finer, coarser;
+    int finer_steps;
+};
 
-void Categorize(int regions, int available_bits, const int32_t* power_indices, int32_t* categories,
-                int32_t* balance_list) {
+// Writes the categories at the offset and lists the steps.
+void Balance(int regions, int available_bits, const int32_t* power_indices, int32_t* categories, Balancing* b) {
     // Only five eighths of the base bits above 640 count.
     if (regions == kBaseRegions && available_bits >= 641) available_bits = ((5 * available_bits - 3200) >> 3) + 640;
 
@@ -256,9 +263,9 @@ void Categorize(int regions, int available_bits, const int32_t* power_indices, i
         lowest = held < lowest ? held : lowest;
     }
     // A finer value v needs x >= v + 2, a coarser one u needs x + 1 + u <= 14.
-    StepList finer, coarser;
-    ListSteps(finer_lane, std::min(98, std::max({highest[0], highest[1], highest[2], highest[3]}) - 2), true, &finer);
-    ListSteps(coarser_lane, std::min(99, 13 - std::min({lowest[0], lowest[1], lowest[2], lowest[3]})), false, &coarser);
+    ListSteps(finer_lane, std::min(98, std::max({highest[0], highest[1], highest[2], highest[3]}) - 2), true, &b->finer);
+    ListSteps(coarser_lane, std::min(99, 13 - std::min({lowest[0], lowest[1], lowest[2], lowest[3]})), false,
+              &b->coarser);
 
     // Step by step, the high-rate set would take a finer step while both sets
     // together stay within twice the budget, the low-rate set a coarser one
@@ -269,17 +276,52 @@ void Categorize(int regions, int available_bits, const int32_t* power_indices, i
     int finer_steps = 0;
     for (int half = 16; half > 0; half >>= 1) {
         const int i = finer_steps + half;
-        const bool taken = (bits + finer.bits[i - 1]) + (bits + coarser.bits[kSteps - i]) <= 2 * available_bits;
+        const bool taken = (bits + b->finer.bits[i - 1]) + (bits + b->coarser.bits[kSteps - i]) <= 2 * available_bits;
         finer_steps = taken ? i : finer_steps;
     }
-    for (int k = 0; k < finer_steps; ++k) --categories[finer.region[k]];
-    // Listed steps only move regions above category 0; only region 0, taking
-    // the steps left when the walk runs out, may have fallen below.
+    b->finer_steps = finer_steps;
+}
+
+// Takes the first `count` finer steps, from the categories at the offset.
+void TakeFinerSteps(const Balancing& b, int count, int32_t* categories) {
+    for (int k = 0; k < count; ++k) --categories[b.finer.region[k]];
+}
+
+// The categories with every finer step taken. Listed steps only move regions
+// above category 0; only region 0, taking the steps left when the walk runs
+// out, may have fallen below, and is held at 0.
+void TakeAllFinerSteps(const Balancing& b, int32_t* categories) {
+    TakeFinerSteps(b, b.finer_steps, categories);
     categories[0] = std::max(categories[0], 0);
+}
+
+}  // namespace
+
+void Categorize(int regions, int available_bits, const int32_t* power_indices, int32_t* categories,
+                int32_t* balance_list) {
+    Balancing b;
+    Balance(regions, available_bits, power_indices, categories, &b);
+    TakeAllFinerSteps(b, categories);
     // Raising the list's regions in order first undoes the finer steps,
     // latest first, then takes the coarser steps in order.
-    std::reverse_copy(finer.region, finer.region + finer_steps, balance_list);
-    std::copy(coarser.region, coarser.region + kSteps - finer_steps, balance_list + finer_steps);
+    std::reverse_copy(b.finer.region, b.finer.region + b.finer_steps, balance_list);
+    std::copy(b.coarser.region, b.coarser.region + kSteps - b.finer_steps, balance_list + b.finer_steps);
+}
+
+void CategorizeForControl(int regions, int available_bits, const int32_t* power_indices, int control,
+                          int32_t* categories) {
+    Balancing b;
+    Balance(regions, available_bits, power_indices, categories, &b);
+    const int undone = std::min(control, b.finer_steps);
+    if (b.finer_steps <= b.finer.listed) {
+        // No region fell below 0, so undoing the latest finer steps is not
+        // taking them at all.
+        TakeFinerSteps(b, b.finer_steps - undone, categories);
+    } else {
+        TakeAllFinerSteps(b, categories);
+        for (int k = b.finer_steps - undone; k < b.finer_steps; ++k) ++categories[b.finer.region[k]];
+    }
+    for (int k = 0; k < control - undone; ++k) ++categories[b.coarser.region[k]];
 }
 
 // The sort is a selection sort: step i takes, among positions i ... n - 1,

@@ -96,14 +96,13 @@ float NoiseGain(const int32_t* power_index) {
 // categorises it. Returns false, reading nothing, when fewer bits than the
 // control value remain.
 bool ReadLayerCategories(CoreDecoderState* state, BitReader* reader, int first, int regions, int32_t* available, int32_t* budget,
-                         int32_t* categories, int32_t* balance, int32_t* control) {
+                         int32_t* categories, int32_t* control) {
     if (*available < kControlBits) return false;
     SortRegionsByPower(state->power_index + first, regions, state->region_order + first);
     *control = static_cast<int32_t>(ReadBits(reader, kControlBits));
     *available -= kControlBits;
     *budget -= kControlBits;
-    Categorize(regions, *budget, state->power_index + first, categories + first, balance);
-    for (int j = 0; j < *control; ++j) ++categories[first + balance[j]];
+    CategorizeForControl(regions, *budget, state->power_index + first, *control, categories + first);
     return true;
 }
 
@@ -161,7 +160,7 @@ int DecodeCoreFrame(CoreDecoderState* state, int frame_bits, const uint8_t* fram
     DecodeBaseEnvelope(state, &reader);
     state->noise_gain = NoiseGain(state->power_index);
     if (!ReadLayerCategories(state, &reader, 0, kBaseRegions, &state->base_available, &state->base_budget,
-                             state->base_category, state->base_balance, &state->base_control))
+                             state->base_category, &state->base_control))
         state->base_available = state->ext_available = 0;
 
     // Each layer writes every coefficient of its regions (vectors or noise),
@@ -186,7 +185,7 @@ int DecodeCoreFrame(CoreDecoderState* state, int frame_bits, const uint8_t* fram
         reader = StartBitReader(words, base_share);
         DecodeExtEnvelope(state, &reader);
         if (!ReadLayerCategories(state, &reader, kBaseRegions, kExtRegions, &state->ext_available, &state->ext_budget,
-                                 state->ext_category, state->ext_balance, &state->ext_control))
+                                 state->ext_category, &state->ext_control))
             state->ext_available = 0;
         DecodeLayerVectors(&reader, kExtRegions, state->region_order + kBaseRegions, state->sigma,
                            state->ext_category, &state->ext_available, state->noise_gain, layer_gain,

@@ -18,8 +18,6 @@ struct CoreDecoderState {
     float sigma[kRegions];          // region amplitudes
     int32_t base_category[kRegions];  // by region number, regions 0 ... 27
     int32_t ext_category[kRegions];   // by region number, regions 28 ... 43
-    int32_t base_balance[kControlValues - 1];  // positions 0 ... 27 = regions 0 ... 27
-    int32_t ext_balance[kControlValues - 1];   // positions 0 ... 15 = regions 28 ... 43
     int32_t region_order[kRegions];  // sending order of each layer
     float noise_gain;
     int32_t frame_error;  // error value of the frame checks
