@@ -57,30 +57,45 @@ int VectorIndex(CodeEntry entry, int category) {
     return index;
 }
 
-// A lookup, its tree, and the category of a vector code (-1: a power
-// difference code, whose entries hold the index itself).
+// A lookup, its tree, the category of a vector code (-1: a power
+// difference code, whose entries hold the index itself), and the width of
+// its first lookup.
 struct NamedLookup {
     const CodeLookup& lookup;
     const int16_t (*tree)[2];
     int category;
+    int first_bits;
 };
 
+template <int kFirstBits>
 void ExpectReadAsWalk(const std::vector<uint8_t>& frame, const NamedLookup& l, int offset, int32_t budget) {
     Reader r = ReaderAt(frame, offset);
     int walked_position = offset;
     int32_t walked_left = budget, looked_up_left = budget;
-    const CodeEntry entry = LookUpCode(l.lookup, PeekBits64(r.reader));
-    int read = ReadCode(&r.reader, l.lookup, &looked_up_left);
+    const CodeEntry entry = LookUpCode<kFirstBits>(l.lookup, PeekBits64(r.reader));
+    int read = ReadCode<kFirstBits>(&r.reader, l.lookup, &looked_up_left);
     if (read >= 0 && l.category >= 0) read = VectorIndex(entry, l.category);
     EXPECT_EQ(read, WalkTree(frame, l.tree, &walked_position, &walked_left));
     EXPECT_EQ(looked_up_left, walked_left);
     EXPECT_EQ(r.reader.position, walked_position);
 }
 
+// Reads as the decoder does, at the lookup's own width.
+template <int... kWidths>
+void ExpectReadAsWalkAtWidth(const std::vector<uint8_t>& frame, const NamedLookup& l, int offset, int32_t budget) {
+    const bool read = ((l.first_bits == kWidths && (ExpectReadAsWalk<kWidths>(frame, l, offset, budget), true)) || ...);
+    ASSERT_TRUE(read) << "no reader of " << l.first_bits << " bits";
+}
+
+void ExpectReadAsWalk(const std::vector<uint8_t>& frame, const NamedLookup& l, int offset, int32_t budget) {
+    ExpectReadAsWalkAtWidth<kPowerLookupBits, VectorLookupBits(2), VectorLookupBits(5)>(frame, l, offset, budget);
+}
+
 std::vector<NamedLookup> AllLookups() {
     std::vector<NamedLookup> all;
-    for (int row = 0; row < 13; ++row) all.push_back({PowerCodeLookup(row), PowerCodeTree[row], -1});
-    for (int c = 0; c < 7; ++c) all.push_back({VectorCodeLookup(c), VectorCodebooks[c].tree, c});
+    for (int row = 0; row < 13; ++row) all.push_back({PowerCodeLookup(row), PowerCodeTree[row], -1, kPowerLookupBits});
+    for (int c = 0; c < 7; ++c)
+        all.push_back({VectorCodeLookup(c), VectorCodebooks[c].tree, c, VectorLookupBits(VectorDimension[c])});
     return all;
 }
 

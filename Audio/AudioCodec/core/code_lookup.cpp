@@ -6,11 +6,18 @@ namespace {
 
 constexpr int kPowerCodeRows = 13;
 constexpr int kVectorCategories = 7;
-// Codes that go on past the first lookup, counted by their first ten bits
-// over all 20 codes (118); every one of them needs a second table.
-constexpr int kLinkedTables = 118;
+constexpr int kFiveDigitCategories = 2;  // 5 and 6
+// Codes that go on past the first lookup, counted by their first bits: every
+// one of them needs a second table.
+constexpr int kLinkedPowerTables = 17;
+constexpr int kLinkedVectorTables = 86;     // categories 0 ... 4
+constexpr int kLinkedFiveDigitTables = 11;  // categories 5 and 6
 constexpr int kPoolEntries =
-    ((kPowerCodeRows + kVectorCategories) << kLookupBits) + (kLinkedTables << kLinkedBits);
+    kPowerCodeRows * (1 << kPowerLookupBits) + kLinkedPowerTables * (1 << (kLongestCode - kPowerLookupBits)) +
+    (kVectorCategories - kFiveDigitCategories) * (1 << VectorLookupBits(2)) +
+    kLinkedVectorTables * (1 << (kLongestCode - VectorLookupBits(2))) +
+    kFiveDigitCategories * (1 << VectorLookupBits(5)) +
+    kLinkedFiveDigitTables * (1 << (kLongestCode - VectorLookupBits(5)));
 
 struct CodeLookups {
     CodeEntry pool[kPoolEntries];
@@ -46,7 +53,8 @@ CodeEntry LeafEntry(int length, int index, int category) {
 
 // Fills the 2^bits entries of `table` for the codes that continue from
 // `node`, `depth` bits into them. At the first level a code not ended
-// within its bits gets a second table from the pool.
+// within its bits gets a second table, for the rest of kLongestCode bits,
+// from the pool.
 void FillTable(CodeLookups* lookups, const CodeEntry* first_level, const int16_t (*tree)[2], int category, int node,
                int depth, int bits, CodeEntry* table) {
     for (int prefix = 0; prefix < (1 << bits); ++prefix) {
@@ -57,28 +65,31 @@ void FillTable(CodeLookups* lookups, const CodeEntry* first_level, const int16_t
             if (child <= 0) entry = LeafEntry(depth + bits - i, -child, category);
             n = child;
         }
-        if (entry == 0 && depth == 0 && lookups->used + (1 << kLinkedBits) <= kPoolEntries) {
+        const int linked_bits = kLongestCode - bits;
+        if (entry == 0 && depth == 0 && lookups->used + (1 << linked_bits) <= kPoolEntries) {
             CodeEntry* linked = lookups->pool + lookups->used;
-            lookups->used += 1 << kLinkedBits;
-            FillTable(lookups, first_level, tree, category, n, bits, kLinkedBits, linked);
+            lookups->used += 1 << linked_bits;
+            FillTable(lookups, first_level, tree, category, n, bits, linked_bits, linked);
             entry = static_cast<uint32_t>(linked - first_level) << kCodeValueShift;
         }
         table[prefix] = entry;
     }
 }
 
-CodeLookup BuildLookup(CodeLookups* lookups, const int16_t (*tree)[2], int category) {
+CodeLookup BuildLookup(CodeLookups* lookups, const int16_t (*tree)[2], int category, int first_bits) {
     CodeEntry* first_level = lookups->pool + lookups->used;
-    lookups->used += 1 << kLookupBits;
-    FillTable(lookups, first_level, tree, category, 0, 0, kLookupBits, first_level);
+    lookups->used += 1 << first_bits;
+    FillTable(lookups, first_level, tree, category, 0, 0, first_bits, first_level);
     return {first_level};
 }
 
 CodeLookups* BuildLookups() {
     InitCoreTables();  // the bin inverses
     static CodeLookups lookups;
-    for (int row = 0; row < kPowerCodeRows; ++row) lookups.power[row] = BuildLookup(&lookups, PowerCodeTree[row], -1);
-    for (int c = 0; c < kVectorCategories; ++c) lookups.vector[c] = BuildLookup(&lookups, VectorCodebooks[c].tree, c);
+    for (int row = 0; row < kPowerCodeRows; ++row)
+        lookups.power[row] = BuildLookup(&lookups, PowerCodeTree[row], -1, kPowerLookupBits);
+    for (int c = 0; c < kVectorCategories; ++c)
+        lookups.vector[c] = BuildLookup(&lookups, VectorCodebooks[c].tree, c, VectorLookupBits(VectorDimension[c]));
     return &lookups;
 }
 

@@ -60,7 +60,7 @@ void DecodePowerDifferences(CoreDecoderState* state, BitReader* reader, int firs
         // reads as -1 whatever the look holds.
         const uint64_t look = PeekBits64(bits);
         const int32_t start = bits.position;
-        const int index = ReadCode(&bits, rows[row], &next, &left);
+        const int index = ReadCode<kPowerLookupBits>(&bits, rows[row], &next, &left);
         next = look << (bits.position - start);
         p[r] = p[r - 1] + (index < 0 ? kZeroDifferenceIndex : index) - kZeroDifferenceIndex;
         state->sigma[r] = RegionAmplitude(p[r]);

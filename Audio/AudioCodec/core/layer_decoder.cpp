@@ -169,7 +169,7 @@ int DecodeRegionVectors(BitReader* reader, const CodeLookup& codes, int category
         // start: its load runs beside this vector's lookup instead of
         // waiting for where this vector ends.
         const uint64_t look = PeekBits64(r);
-        const CodeEntry entry = LookUpCode(codes, bits);
+        const CodeEntry entry = LookUpCode<VectorLookupBits(kDimension)>(codes, bits);
         const int used = CodeAndSignBits(entry);
         if (used > left) break;  // the layer's bits end inside this vector
         const uint32_t next_five_bits = static_cast<uint32_t>((bits << CodeLength(entry)) >> (64 - 5));
@@ -182,7 +182,7 @@ int DecodeRegionVectors(BitReader* reader, const CodeLookup& codes, int category
     if (cut) {
         // Through copies, so that the loop's own state never has its
         // address taken and stays in registers.
-        const CodeEntry entry = LookUpCode(codes, bits);
+        const CodeEntry entry = LookUpCode<VectorLookupBits(kDimension)>(codes, bits);
         BitReader cut_reader = r;
         int32_t cut_left = left;
         uint32_t next_five_bits = static_cast<uint32_t>((bits << CodeLength(entry)) >> (64 - 5));
