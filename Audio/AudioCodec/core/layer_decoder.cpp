@@ -206,8 +206,13 @@ constexpr std::array<std::array<int32_t, 4>, 16> BuildLaneMasks() {
     return masks;
 }
 constexpr std::array<std::array<int32_t, 4>, 16> kLaneMasks = BuildLaneMasks();
-// Lanes for the low four bits of `bits`.
-Int4 LaneMask(uint32_t bits) { return LoadInt4(kLaneMasks[bits & 15].data()); }
+// Lanes for bits 4k ... 4k + 3 of `bits`. A row of the table is 16 bytes, so
+// its offset is those bits moved to bits 4 ... 7: one shift and one mask.
+Int4 LaneMask(uint32_t bits, int k) {
+    constexpr uint32_t kRowBits = 0xF0;
+    const uint32_t offset = (k == 0 ? bits << 4 : bits >> (4 * k - 4)) & kRowBits;
+    return LoadInt4(kLaneMasks[0].data() + offset / sizeof(int32_t));
+}
 
 int32_t FloatBits(float x) {
     int32_t bits;
@@ -247,9 +252,9 @@ void WriteNoiseFilledRegion(float* region, int category, float sigma, float nois
     if (five.unreached != 0) to_unreached = noise4 ^ FloatBits(ScaledNoise(sigma, kUnquantisedNoise, noise_gain, gain));
     for (int k = 0; k < kRegionSize / kLanes; ++k) {
         const int shift = kLanes * k;
-        Int4 x = noise4 ^ (to_one & LaneMask(five.nonzero >> shift)) ^ (one_to_two & LaneMask(five.twos >> shift));
-        if (five.unreached != 0) x ^= to_unreached & LaneMask(five.unreached >> shift);
-        StoreFloat4(region + shift, reinterpret_cast<Float4>(x | (LaneMask(negative >> shift) & INT32_MIN)));
+        Int4 x = noise4 ^ (to_one & LaneMask(five.nonzero, k)) ^ (one_to_two & LaneMask(five.twos, k));
+        if (five.unreached != 0) x ^= to_unreached & LaneMask(five.unreached, k);
+        StoreFloat4(region + shift, reinterpret_cast<Float4>(x | (LaneMask(negative, k) & INT32_MIN)));
     }
 }
 
