@@ -29,7 +29,7 @@ struct CodeLookups {
 // The entry of a code of `length` bits leading to leaf `index`; `category`
 // is that of a vector code, or -1 for a power difference code.
 CodeEntry LeafEntry(int length, int index, int category) {
-    if (category < 0) return length | length << 5 | static_cast<uint32_t>(index) << kCodeValueShift;
+    if (category < 0) return length | length << 10 | static_cast<uint32_t>(index) << kCodeValueShift;
     // The digits by repeated division by (max bin + 1), last digit first,
     // each division done as (index * bin inverse) >> 15.
     const int dimension = VectorDimension[category];
@@ -48,7 +48,7 @@ CodeEntry LeafEntry(int length, int index, int category) {
         signs += digit != 0;
     }
     if (dimension == 5) digits += static_cast<uint32_t>(signs) << kTwosBits;
-    return length | (length + signs) << 5 | nonzero << 10 | digits << kCodeValueShift;
+    return length | nonzero << 5 | (length + signs) << 10 | digits << kCodeValueShift;
 }
 
 // Fills the 2^bits entries of `table` for the codes that continue from

@@ -19,8 +19,9 @@ constexpr int VectorLookupBits(int dimension) { return dimension == 5 ? 8 : 10; 
 
 // One entry: what the bits looked up lead to, packed in 32 bits.
 //   bits 0 ... 4    code length 1 ... 16, or 0: a link to a second table
-//   bits 5 ... 9    code length plus the vector's sign bits (one per non-zero digit)
-//   bits 10 ... 14  which digits are not 0 (bit j: digit j)
+//   bits 5 ... 9    which digits are not 0 (bit j: digit j), where the sign
+//                   table's index (NegativeDigits) wants them
+//   bits 10 ... 14  code length plus the vector's sign bits (one per non-zero digit)
 //   bits 15 ... 31  a power difference index; a vector's digits, digit j at
 //                   bit j x DigitFieldBits; or a link's table offset. Five-
 //                   digit vectors (digits 0 ... 2) have instead which digits
@@ -38,8 +39,8 @@ constexpr int kCodeValueShift = 15;
 constexpr int DigitFieldBits(int dimension) { return (32 - kCodeValueShift) / dimension; }
 
 inline int CodeLength(CodeEntry entry) { return static_cast<int>(entry & 31); }
-inline int CodeAndSignBits(CodeEntry entry) { return static_cast<int>((entry >> 5) & 31); }
-inline uint32_t NonzeroDigits(CodeEntry entry) { return (entry >> 10) & 31; }
+inline int CodeAndSignBits(CodeEntry entry) { return static_cast<int>((entry >> 10) & 31); }
+inline uint32_t NonzeroDigits(CodeEntry entry) { return (entry >> 5) & 31; }
 inline uint32_t CodeValue(CodeEntry entry) { return entry >> kCodeValueShift; }
 constexpr int kTwosBits = 5;
 inline uint32_t TwoDigits(CodeEntry entry) { return CodeValue(entry) & ((1u << kTwosBits) - 1); }
