@@ -198,20 +198,22 @@ int DecodeRegionVectors(BitReader* reader, const CodeLookup& codes, int category
     return v;
 }
 
-// For each 4-bit mask, four lanes: all ones where its bit is set.
-constexpr std::array<std::array<int32_t, 4>, 16> BuildLaneMasks() {
-    std::array<std::array<int32_t, 4>, 16> masks{};
+// For each 4-bit mask, four lanes of `set` where its bit is set, else 0.
+using LaneRows = std::array<std::array<int32_t, 4>, 16>;
+constexpr LaneRows BuildLaneRows(int32_t set) {
+    LaneRows rows{};
     for (int m = 0; m < 16; ++m)
-        for (int j = 0; j < 4; ++j) masks[m][j] = ((m >> j) & 1) ? -1 : 0;
-    return masks;
+        for (int j = 0; j < 4; ++j) rows[m][j] = ((m >> j) & 1) ? set : 0;
+    return rows;
 }
-constexpr std::array<std::array<int32_t, 4>, 16> kLaneMasks = BuildLaneMasks();
-// Lanes for bits 4k ... 4k + 3 of `bits`. A row of the table is 16 bytes, so
+constexpr LaneRows kLaneMasks = BuildLaneRows(-1);
+constexpr LaneRows kLaneSigns = BuildLaneRows(INT32_MIN);
+// The row of `rows` for bits 4k ... 4k + 3 of `bits`. A row is 16 bytes, so
 // its offset is those bits moved to bits 4 ... 7: one shift and one mask.
-Int4 LaneMask(uint32_t bits, int k) {
+Int4 LaneRow(const LaneRows& rows, uint32_t bits, int k) {
     constexpr uint32_t kRowBits = 0xF0;
     const uint32_t offset = (k == 0 ? bits << 4 : bits >> (4 * k - 4)) & kRowBits;
-    return LoadInt4(kLaneMasks[0].data() + offset / sizeof(int32_t));
+    return LoadInt4(rows[0].data() + offset / sizeof(int32_t));
 }
 
 int32_t FloatBits(float x) {
@@ -248,13 +250,20 @@ void WriteNoiseFilledRegion(float* region, int category, float sigma, float nois
     const Int4 noise4 = {noise_bits, noise_bits, noise_bits, noise_bits};
     const Int4 to_one = noise4 ^ digits[1];
     const Int4 one_to_two = Int4{} + (digits[1] ^ digits[2]);
-    Int4 to_unreached = {};
-    if (five.unreached != 0) to_unreached = noise4 ^ FloatBits(ScaledNoise(sigma, kUnquantisedNoise, noise_gain, gain));
     for (int k = 0; k < kRegionSize / kLanes; ++k) {
-        const int shift = kLanes * k;
-        Int4 x = noise4 ^ (to_one & LaneMask(five.nonzero, k)) ^ (one_to_two & LaneMask(five.twos, k));
-        if (five.unreached != 0) x ^= to_unreached & LaneMask(five.unreached, k);
-        StoreFloat4(region + shift, reinterpret_cast<Float4>(x | (LaneMask(negative, k) & INT32_MIN)));
+        const Int4 x = noise4 ^ (to_one & LaneRow(kLaneMasks, five.nonzero, k)) ^
+                       (one_to_two & LaneRow(kLaneMasks, five.twos, k));
+        StoreFloat4(region + kLanes * k, reinterpret_cast<Float4>(x | LaneRow(kLaneSigns, negative, k)));
+    }
+    // Vectors the bits did not reach, at most one region's in a layer: their
+    // lanes hold the noise above, changed to their own level.
+    if (five.unreached != 0) {
+        const Int4 to_unreached = noise4 ^ FloatBits(ScaledNoise(sigma, kUnquantisedNoise, noise_gain, gain));
+        for (int k = 0; k < kRegionSize / kLanes; ++k) {
+            const Int4 x = reinterpret_cast<Int4>(LoadFloat4(region + kLanes * k));
+            StoreFloat4(region + kLanes * k,
+                        reinterpret_cast<Float4>(x ^ (to_unreached & LaneRow(kLaneMasks, five.unreached, k))));
+        }
     }
 }
 
