@@ -273,6 +273,11 @@ void DecodeLayerVectors(BitReader* reader, int regions, const int32_t* region_or
                         int32_t* categories, int32_t* available, float noise_gain, double gain, NoiseGenerator* noise,
                         float* coefficients) {
     const CodeLookup* vector_codes = VectorCodeLookups();
+    // In locals, which no store to the categories may alias, so that the bit
+    // position goes from region to region in a register rather than
+    // through memory, on the chain from each code to the next.
+    BitReader bits = *reader;
+    int32_t left = *available;
     for (int i = 0; i < regions; ++i) {
         const int r = region_order[i];
         const int category = categories[r] < kNoBitsCategory ? categories[r] : kNoBitsCategory;
@@ -289,11 +294,11 @@ void DecodeLayerVectors(BitReader* reader, int regions, const int32_t* region_or
         FiveDigitRegion five;
         int decoded;
         if (dimension == 2)
-            decoded = DecodeRegionVectors<2>(reader, codes, category, sigma[r], gain, available, noise, region, &ran_out, &five);
+            decoded = DecodeRegionVectors<2>(&bits, codes, category, sigma[r], gain, &left, noise, region, &ran_out, &five);
         else if (dimension == 4)
-            decoded = DecodeRegionVectors<4>(reader, codes, category, sigma[r], gain, available, noise, region, &ran_out, &five);
+            decoded = DecodeRegionVectors<4>(&bits, codes, category, sigma[r], gain, &left, noise, region, &ran_out, &five);
         else
-            decoded = DecodeRegionVectors<5>(reader, codes, category, sigma[r], gain, available, noise, region, &ran_out, &five);
+            decoded = DecodeRegionVectors<5>(&bits, codes, category, sigma[r], gain, &left, noise, region, &ran_out, &five);
         if (ran_out) {
             for (int j = i + 1; j < regions; ++j) categories[region_order[j]] = kNoBitsCategory;
             // The vectors not reached are noise, one draw each.
@@ -311,4 +316,6 @@ void DecodeLayerVectors(BitReader* reader, int regions, const int32_t* region_or
         }
         if (dimension == 5) WriteNoiseFilledRegion(region, category, sigma[r], noise_gain, gain, five, noise);
     }
+    *reader = bits;
+    *available = left;
 }
