@@ -385,7 +385,9 @@ void SortRegionsByPower(const int32_t* power_indices, int regions, int32_t* regi
             positions[moved] = (positions[moved] & ~front) | taken;
             first &= ~(moved == d ? front : taken);
             bucket[best] = static_cast<uint8_t>(moved);
-            std::swap(power[i], power[best]);
+            // Position i is settled and its power never read again: only
+            // the entry moved to `best` needs its power there.
+            power[best] = power[i];
             std::swap(region_numbers[i], region_numbers[best]);
             if (first == 0) {
                 occupied &= ~(uint64_t{1} << d);
