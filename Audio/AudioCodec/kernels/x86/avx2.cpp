@@ -32,5 +32,8 @@
 // A product of two floats is exact in double, so a kernel may form it as a
 // float product, eight lanes to a register.
 #define KERNEL_FLOAT_PRODUCTS 1
+// A fused multiply-add of float lanes, for the sums that round alike in float
+// (the FFT's radix-3 and radix-5 constant sums).
+#define DREMKO_FLOAT_MULTIPLY_ADD(x, y, a) _mm_fmadd_ps((x), (y), (a))
 #include "kernels/kernel_list.h"
 #endif
