@@ -18,13 +18,22 @@
 #define DREMKO_WIDEN(v) _mm256_cvtps_pd(v)
 #define DREMKO_MULTIPLY_ADD(x, y, a) _mm256_fmadd_pd((x), (y), (a))
 // Four 16-bit samples to double without the conversion unit, which the
-// transform's widenings and narrowings keep busy: each sample plus 2^52 + 2^15
-// is written as that double's bits, from which 2^52 + 2^15 is then taken,
-// both exactly.
-#define DREMKO_WIDEN_SAMPLES(p)                                                                              \
-    (_mm256_castsi256_pd(_mm256_add_epi64(_mm256_cvtepi16_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))), \
-                                          _mm256_set1_epi64x(0x4330000000008000))) -                         \
+// transform's widenings and narrowings keep busy: each sample's bits, its
+// sign bit flipped (the sample plus 2^15), are placed below the bits of 2^52,
+// giving 2^52 + 2^15 plus the sample, from which 2^52 + 2^15 is then taken,
+// both exactly. A byte shuffle places them, in either order.
+#define DREMKO_SAMPLES_IN_ORDER(p, order)                                                        \
+    (_mm256_castsi256_pd(_mm256_xor_si256(                                                        \
+         _mm256_shuffle_epi8(_mm256_broadcastq_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))), \
+                             order),                                                              \
+         _mm256_set1_epi64x(0x4330000000008000))) -                                               \
      _mm256_set1_pd(4503599627403264.0))
+#define DREMKO_WIDEN_SAMPLES(p)                                                                   \
+    DREMKO_SAMPLES_IN_ORDER(p, _mm256_setr_epi8(0, 1, -1, -1, -1, -1, -1, -1, 2, 3, -1, -1, -1, -1, -1, -1, \
+                                                4, 5, -1, -1, -1, -1, -1, -1, 6, 7, -1, -1, -1, -1, -1, -1))
+#define DREMKO_WIDEN_SAMPLES_BACKWARD(p)                                                          \
+    DREMKO_SAMPLES_IN_ORDER(p, _mm256_setr_epi8(6, 7, -1, -1, -1, -1, -1, -1, 4, 5, -1, -1, -1, -1, -1, -1, \
+                                                2, 3, -1, -1, -1, -1, -1, -1, 0, 1, -1, -1, -1, -1, -1, -1))
 // Eight float lanes per register where a kernel's work allows (the FFT's
 // 16-point stage).
 #define KERNEL_FLOAT_LANES 8
