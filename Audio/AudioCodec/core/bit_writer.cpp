@@ -4,16 +4,16 @@
 
 void StartBitWriter(BitWriter* writer, uint8_t* output) {
     writer->output = output;
-    writer->position = 0;
+    writer->pair = output;
+    writer->held = 0;
     writer->pending = 0;
 }
 
 void FillOnes(BitWriter* writer, int end) {
-    while (writer->position < end) {
-        const int count = end - writer->position < 32 ? end - writer->position : 32;
+    for (int room = end - BitPosition(*writer); room > 0; room -= 32) {
+        const int count = room < 32 ? room : 32;
         WriteBits(writer, 0xffffffffu >> (32 - count), count);
     }
     // The last ones may have run on into a pair that no write has stored yet.
-    if ((writer->position & 31) != 0)
-        StoreWordPair(writer->output + 4 * (writer->position >> 5), static_cast<uint32_t>(writer->pending >> 32));
+    if (writer->held != 0) StoreWordPair(writer->pair, static_cast<uint32_t>(writer->pending >> 32));
 }

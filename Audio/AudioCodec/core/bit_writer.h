@@ -6,9 +6,15 @@
 
 struct BitWriter {
     uint8_t* output;
-    int32_t position;  // bits written so far
-    uint64_t pending;  // the position % 32 bits of the pair being filled, from the most significant place
+    uint8_t* pair;     // the pair of words being filled
+    int32_t held;      // bits of it written so far, 0 ... 31
+    uint64_t pending;  // those bits, from the most significant place
 };
+
+// Bits written so far.
+inline int BitPosition(const BitWriter& writer) {
+    return static_cast<int>(8 * (writer.pair - writer.output)) + writer.held;
+}
 
 void StartBitWriter(BitWriter* writer, uint8_t* output);
 
@@ -29,13 +35,16 @@ inline void StoreWordPair(uint8_t* bytes, uint32_t bits) {
 // bits that run on into the next pair wait for the next call (or fill) to
 // be stored. A caller writing many
 // fields keeps the writer in a local copy: the output stores could otherwise
-// alias it and force it back to memory each time.
+// alias it and force it back to memory each time. The writer keeps the pair
+// and the bits held in it apart, so that no call splits a bit position.
 inline void WriteBits(BitWriter* writer, uint32_t value, int length) {
-    const int held = writer->position & 31;
-    const uint64_t bits = writer->pending | (static_cast<uint64_t>(value) << (64 - held - length));
-    StoreWordPair(writer->output + 4 * (writer->position >> 5), static_cast<uint32_t>(bits >> 32));
-    writer->pending = bits << ((held + length) & 32);  // a completed pair leaves
-    writer->position += length;
+    const uint32_t filled = static_cast<uint32_t>(writer->held + length);  // 1 ... 63
+    // 64 - filled as the shift's 6-bit count (a negation)
+    const uint64_t bits = writer->pending | (static_cast<uint64_t>(value) << (-filled & 63));
+    StoreWordPair(writer->pair, static_cast<uint32_t>(bits >> 32));
+    writer->pending = bits << (filled & 32);  // a completed pair leaves
+    writer->pair += (filled >> 3) & 4;
+    writer->held = static_cast<int32_t>(filled & 31);
 }
 
 // Ones up to bit `end`; every bit before it is then in the output.

@@ -233,7 +233,7 @@ void WriteVectors(const float* coefficients, const QuantisedRegion& region, int3
     };
     constexpr int kVectors = kRegionSize / kDimension;
     BitWriter local = *writer;  // in registers while the output is written
-    if (region.bits < end - local.position) {
+    if (region.bits < end - BitPosition(local)) {
         // The whole region fits before the end: no vector needs a check.
         for (int v = 0; v < kVectors; ++v) {
             int length;
@@ -245,7 +245,7 @@ void WriteVectors(const float* coefficients, const QuantisedRegion& region, int3
         for (int v = 0; v < kVectors; ++v) {
             int length;
             const uint32_t value = field_of(v, &length);
-            const int room = end - local.position;
+            const int room = end - BitPosition(local);
             if (length >= room) {
                 WriteBits(&local, value >> (length - room), room);
                 break;
@@ -273,7 +273,7 @@ int QuantizeRegion(const float* coefficients, int32_t table_power, int32_t categ
 void WriteRegions(const float* coefficients, const QuantisedRegion* quantised, const int32_t* categories,
                   const int32_t* order, int regions, int end, BitWriter* writer) {
     BitWriter local = *writer;  // in registers for the whole layer
-    for (int i = 0; i < regions && local.position < end; ++i) {
+    for (int i = 0; i < regions && BitPosition(local) < end; ++i) {
         const int position = order[i];
         const float* region = coefficients + position * kRegionSize;
         const int32_t category = categories[position];
