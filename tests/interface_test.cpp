@@ -49,6 +49,25 @@ TEST(EncoderInterface, HostSwitchToStereoMirrorsChannelZero) {
     EXPECT_EQ(0, std::memcmp(packet.data(), packet.data() + part, static_cast<size_t>(part)));
 }
 
+// A main frame at a lower rate is the start of the full-rate frame: the
+// encoder codes only the words it keeps (an odd last byte is the second half
+// of its word, so that whole word), and a frame cut at the base share skips
+// the extension altogether.
+TEST(EncoderInterface, LowerRateMainFramesStartTheFullRateFrames) {
+    const std::vector<int16_t> speech = test_signals::SpeechLike(20);
+    EncoderSession full = MakeEncoder(64000, false);
+    const auto full_frames = EncodeAll(full, speech, false, 0);
+    for (const int32_t rate : {48000, 50000}) {
+        EncoderSession cut = MakeEncoder(rate, false);
+        const auto frames = EncodeAll(cut, speech, false, 0);
+        ASSERT_EQ(frames.size(), full_frames.size());
+        for (size_t f = 0; f < frames.size(); ++f) {
+            ASSERT_EQ(frames[f].size(), static_cast<size_t>(DREMKO_MAIN_FRAME_BYTES(rate)));
+            EXPECT_TRUE(std::equal(frames[f].begin(), frames[f].end(), full_frames[f].begin())) << rate << " " << f;
+        }
+    }
+}
+
 TEST(DecoderInterface, FirstCallIsSilentThenOneFramePerPacket) {
     for (bool stereo : {false, true}) {
         const std::vector<int16_t> a = test_signals::Chords(12);

@@ -65,14 +65,11 @@ int EncodeCoreFrame(CoreEncoderState* state, int32_t* frame_level, int frame_bit
 
     const int ext_share = (5 * state->split_index + 20) * 16;
     const int base_share = kCoreFrameBits - ext_share;
-    LayerCode base, ext;
+    LayerCode base;
     base.first_region = 0;
     base.regions = kBaseRegions;
-    ext.first_region = kBaseRegions;
-    ext.regions = kExtRegions;
     CodeLayer(coefficients, envelope, base_share - state->base_envelope_bits - kSplitIndexBits - kControlBits,
               &base);
-    CodeLayer(coefficients, envelope, ext_share - state->ext_envelope_bits - kControlBits, &ext);
 
     // The base envelope and control take at most 394 bits, so the base share
     // (400 bits or more) always holds them and the extension starts at its word.
@@ -80,6 +77,14 @@ int EncodeCoreFrame(CoreEncoderState* state, int32_t* frame_level, int frame_bit
     StartBitWriter(&writer, output);
     WriteBits(&writer, static_cast<uint32_t>(state->split_index), kSplitIndexBits);
     PackLayer(coefficients, envelope, base, base_share, &writer);
-    PackLayer(coefficients, envelope, ext, frame_bits, &writer);
+    // A frame cut at the base share (the lowest rate with the smallest
+    // extension) keeps nothing of the extension, which is then not coded.
+    if (frame_bits > base_share) {
+        LayerCode ext;
+        ext.first_region = kBaseRegions;
+        ext.regions = kExtRegions;
+        CodeLayer(coefficients, envelope, ext_share - state->ext_envelope_bits - kControlBits, &ext);
+        PackLayer(coefficients, envelope, ext, frame_bits, &writer);
+    }
     return 0;
 }

@@ -9,6 +9,8 @@ struct CoreEncoderState {
     int32_t frame_count;
 };
 
-// frame_level receives the frame's level, 0 ... 127. Returns 0.
+// frame_level receives the frame's level, 0 ... 127. frame_bits: how many
+// of the 1280 bits are kept, a whole number of 16-bit words; the output's
+// later words are left as they were. Returns 0.
 int EncodeCoreFrame(CoreEncoderState* state, int32_t* frame_level, int frame_bits,
                     const float* coefficients, uint8_t* output);

@@ -35,9 +35,13 @@ void AnalyseChannel(DremkoEncoderContext* ctx, int ch, float* coefficients) {
 }
 
 // Codes one channel and writes its part: main frame, then copies t-2 ... t-2R.
+// Only the words the main frame takes are coded (an odd last byte is the
+// second half of its word); the copies lie within them.
 void WriteChannelPart(DremkoEncoderContext* ctx, int ch, const float* coefficients, uint8_t* part, int32_t main_bytes,
                       int32_t copies, int32_t slot) {
-    EncodeCoreFrame(&ctx->channel[ch].core, &ctx->channel[ch].frame_level, kCoreFrameBits, coefficients, core_scratch);
+    static_assert(kCopyBytes <= DREMKO_MAIN_FRAME_BYTES(0), "the copies lie within every main frame");
+    const int kept_bits = 16 * ((main_bytes + 1) / 2);
+    EncodeCoreFrame(&ctx->channel[ch].core, &ctx->channel[ch].frame_level, kept_bits, coefficients, core_scratch);
     std::memcpy(part, core_scratch, static_cast<size_t>(main_bytes));
     std::memcpy(ctx->base_ring[ch][slot], core_scratch, kCopyBytes);
     for (int i = 1; i <= copies; ++i) {
