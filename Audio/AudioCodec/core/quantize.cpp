@@ -63,14 +63,27 @@ NarrowRegion HeldDigits(const Int4* digits, int32_t max_bin) {
     return narrow;
 }
 
-// Bit i of the result is set where lane i is non-zero.
+// The region's lanes narrowed on to bytes: 0 ... 15, and 16 ... 19
+// followed by zeros (saturation keeps every lane's sign and whether it is 0).
+struct ByteRegion {
+    __m128i low, high;
+};
+
+ByteRegion Bytes(const NarrowRegion& narrow) {
+    return {_mm_packs_epi16(narrow.part[0], narrow.part[1]), _mm_packs_epi16(narrow.part[2], _mm_setzero_si128())};
+}
+
+// Bit i of the result is the sign bit of byte i.
+uint32_t SignMask(const ByteRegion& bytes) {
+    return static_cast<uint32_t>(_mm_movemask_epi8(bytes.low)) |
+           static_cast<uint32_t>(_mm_movemask_epi8(bytes.high)) << 16;
+}
+
+// Bit i of the result is set where lane i, which is not negative, is not 0.
 uint32_t NonzeroMask(const NarrowRegion& narrow) {
+    const ByteRegion bytes = Bytes(narrow);
     const __m128i zero = _mm_setzero_si128();
-    const __m128i low = _mm_packs_epi16(narrow.part[0], narrow.part[1]);
-    const __m128i high = _mm_packs_epi16(narrow.part[2], zero);
-    const uint32_t zeros = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(low, zero))) |
-                           static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(high, zero))) << 16;
-    return ~zeros & ((1u << kRegionSize) - 1);
+    return SignMask({_mm_cmpgt_epi8(bytes.low, zero), _mm_cmpgt_epi8(bytes.high, zero)});
 }
 
 // Each digit's place weight, base^(places after it in its vector), for the
@@ -148,14 +161,23 @@ void VectorIndices(const NarrowRegion& digits, int32_t base, int32_t* index) {
 }
 #endif
 
+#if !defined(DREMKO_SSE2)
 // Bit i of the result is set where lane i of the region's 20 is non-zero.
 uint32_t RegionMask(const Int4* lanes) {
-#if defined(DREMKO_SSE2)
-    return NonzeroMask(Narrow(lanes));
-#else
     uint32_t mask = 0;
     for (int i = 0; i < kRegionSize; ++i) mask |= static_cast<uint32_t>(lanes[i / 4][i % 4] != 0) << i;
     return mask;
+}
+#endif
+
+// Bit i of the result is set where coefficient i of the region is positive.
+uint32_t PositiveMask(const float* coefficients) {
+    Int4 positive[kGroups];
+    for (int g = 0; g < kGroups; ++g) positive[g] = LoadFloat4(coefficients + 4 * g) > 0.0f;
+#if defined(DREMKO_SSE2)
+    return SignMask(Bytes(Narrow(positive)));  // the comparisons' lanes are all ones or 0
+#else
+    return RegionMask(positive);
 #endif
 }
 
@@ -215,9 +237,7 @@ template <int kDimension>
 void WriteVectors(const float* coefficients, const QuantisedRegion& region, int32_t category, int end,
                   BitWriter* writer) {
     // Which coefficients are positive (sign bit 1), for the whole region at once.
-    Int4 positive[kGroups];
-    for (int g = 0; g < kGroups; ++g) positive[g] = LoadFloat4(coefficients + 4 * g) > 0.0f;
-    const uint32_t positive_mask = RegionMask(positive);
+    const uint32_t positive_mask = PositiveMask(coefficients);
 
     const VectorCodebook& book = VectorCodebooks[category];
     // Vector v's code, then its sign bits, as one field of `length` bits.
