@@ -49,7 +49,10 @@ int32_t PowerIndex(float mean_square) {
     const int exponent = static_cast<int>((bits >> 23) & 0xff) - 127;  // the sign bit is never set
     const int compared = exponent + 24;
     int count = mean_square >= 0.0f ? std::clamp(compared, 0, kPowerBoundaries) : 0;
-    if (static_cast<unsigned>(compared) < kPowerBoundaries) count += PowerBoundary[compared] <= mean_square;
+    // Without a branch: the clamped boundary is compared always and counts
+    // only where it is the one the exponent names.
+    const int nearest = std::clamp(compared, 0, kPowerBoundaries - 1);
+    count += (compared == nearest) & (PowerBoundary[nearest] <= mean_square);
     return count - kPowerIndexOffset;
 }
 
