@@ -24,14 +24,18 @@ int32_t FrameLevel(float total) {
 }
 
 // Split index 0 ... 7 (the larger, the larger the extension share) from the
-// ratio of high-band (regions 26 ... 43) to low-band power.
+// ratio of high-band (regions 26 ... 43) to low-band power. The powers
+// 2^-15 ... 2^24 are summed as whole multiples of 2^-15, in integers: 44 of
+// them take at most 45 bits, so sums in double would be exact too, and the
+// scale by a power of two changes no comparison. The integer sums spare a
+// chain of double additions.
 int32_t SplitIndex(const int32_t* power) {
-    double low = 0.0, high = 0.0;
-    for (int r = 0; r < 26; ++r) low += PowerOfTwo(power[r]);
-    for (int r = 26; r < kRegions; ++r) high += PowerOfTwo(power[r]);
+    int64_t low = 0, high = 0;
+    for (int r = 0; r < 26; ++r) low += int64_t{1} << (power[r] - kMinPower);
+    for (int r = 26; r < kRegions; ++r) high += int64_t{1} << (power[r] - kMinPower);
     const double ratio_above[7] = {4.0, 3.0, 2.0, 1.0, 0.5, 0.01, 0.001};  // for split 7 ... 1
     for (int i = 0; i < 7; ++i)
-        if (ratio_above[i] * low < high) return 7 - i;
+        if (ratio_above[i] * static_cast<double>(low) < static_cast<double>(high)) return 7 - i;
     return 0;
 }
 
@@ -76,11 +80,15 @@ void ComputeRegionPowers(const float* coefficients, CoreEncoderState* state, Reg
     envelope->code_length[0] = 5;
     // Region r's difference code; returns its length. The layers' bit counts
     // are summed in locals, which the byte stores of the lengths could
-    // otherwise alias.
+    // otherwise alias, and the previous power is carried in one, so that no
+    // region waits on the store of the one before.
+    int32_t previous = p[0];
     const auto code_difference = [&](int r) {
-        p[r] = std::max(p[r], p[r - 1] - kMaxFall);
+        const int32_t power = std::max(p[r], previous - kMaxFall);
+        p[r] = power;
         const int row = std::min(r - 1, 12);
-        const int index = p[r] - p[r - 1] + kMaxFall;
+        const int index = power - previous + kMaxFall;
+        previous = power;
         envelope->code[r] = PowerCode[row][index];
         return envelope->code_length[r] = PowerCodeLength[row][index];
     };
