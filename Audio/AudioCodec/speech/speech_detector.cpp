@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "simd/lanes.h"
 #include "speech/analysis_frame.h"
 #include "speech/voicing.h"
 
@@ -17,16 +18,17 @@ constexpr int32_t kSpeechPercent = 61;
 constexpr int32_t kMaxPercent = 99;
 constexpr float kNoLevelFloor = 1e7f;
 
-// The block's samples and squares go newest first just below the cursors.
-void StoreBlock(SpeechDetectorState* state) {
+// The block's samples, exactly as floats, and their squares go newest first
+// just below the cursors, four at a time.
+void StoreBlock(SpeechDetectorState* state, const int16_t* block) {
     state->fillPos -= kBlockSamples;
     state->energyPos -= kBlockSamples;
     float* samples = state->sampleHalves[state->fillingHalf] + state->fillPos;
     float* squares = state->energyHistory + state->energyPos;
-    for (int k = 0; k < kBlockSamples; ++k) {
-        const float s = state->block[k];
-        samples[kBlockSamples - 1 - k] = s;
-        squares[kBlockSamples - 1 - k] = s * s;
+    for (int k = 0; k < kBlockSamples; k += 4) {
+        const Float4 s = Reverse(LoadSamples(block + k));
+        StoreFloat4(samples + kBlockSamples - 4 - k, s);
+        StoreFloat4(squares + kBlockSamples - 4 - k, s * s);
     }
 }
 
@@ -73,7 +75,6 @@ void SpeechDetector_Init(SpeechDetectorState* state, int32_t rateKhz, int32_t fr
 
 void SpeechDetector_Reset(SpeechDetectorState* state) {
     state->hopPhase = 0;
-    std::memset(state->block, 0, sizeof state->block);
     state->speechProbability = 0.0f;
     std::memset(state->energyHistory, 0, sizeof state->energyHistory);
     state->energyPos = kHopSamples;
@@ -104,8 +105,7 @@ uint32_t SpeechDetector_Process(const int16_t* samples, SpeechDetectorState* sta
 
     int32_t frame_max = 0;
     for (int start = 0; start + kBlockSamples <= count; start += kBlockSamples) {
-        for (int k = 0; k < kBlockSamples; ++k) state->block[k] = static_cast<float>(low[start + k]);
-        StoreBlock(state);
+        StoreBlock(state, low + start);
         state->hopPhase += kBlockSamples;
         if (state->hopPhase >= kHopSamples) {
             SpeechDetector_AnalyseHop(state);

@@ -22,7 +22,6 @@ struct SpeechDetectorState {
     int32_t blockLength;
     int32_t hopPhase;      // 8 kHz samples since the last analysis step
     int32_t resetPending;  // 1 after a frame whose 8 kHz samples were all equal
-    float block[32];       // the current block; the first 16 entries are used
     float speechProbability;
     float sampleHalves[2][kHopSamples];  // the last two hops at 8 kHz, newest first
     int32_t fillingHalf;                 // the half the current hop fills
