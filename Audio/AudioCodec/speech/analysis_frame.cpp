@@ -9,8 +9,10 @@
 namespace {
 
 constexpr double kPiFloat = 3.1415927410125732;  // pi as a 32-bit float
+// The bins the hop's readers take: the spectral floor tracks up to bin 83,
+// the peak analysis reads bins 10 ... 79, the level bins 12 ... 63.
 constexpr int kFirstPowerBin = 10;
-constexpr int kLastPowerBin = 101;
+constexpr int kLastPowerBin = 83;
 
 }  // namespace
 
@@ -33,10 +35,11 @@ void AnalysisFrame_Build(SpeechDetectorState* state, float* x) {
     state->fillPos = kHopSamples;
 }
 
-// Four bins at a time over the whole spectrum, then the bins outside the
-// band cleared.
+// Four bins at a time over the band (from the group that holds its first
+// bin), then the bins outside it cleared.
 void AnalysisFrame_PowerSpectrum(const float* spectrum, float* power) {
-    for (int k = 0; k < kSpectrumBins; k += 4) {
+    static_assert((kLastPowerBin + 1) % 4 == 0, "the band ends with a whole group");
+    for (int k = kFirstPowerBin / 4 * 4; k <= kLastPowerBin; k += 4) {
         const Float4 re = LoadEven(spectrum + 2 * k);
         const Float4 im = LoadOdd(spectrum + 2 * k);
         StoreFloat4(power + k, SumOfProducts(re, re, im, im));

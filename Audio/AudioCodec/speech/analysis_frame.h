@@ -9,5 +9,6 @@ void AnalysisFrame_BuildWindowHalf(float* windowHalf);
 // Frame x[0 ... 255], newest sample first, from the hop just ended and the one
 // before, tapered at both ends; then switches the half the next hop fills.
 void AnalysisFrame_Build(SpeechDetectorState* state, float* x);
-// power[k] = |X_k|^2 for k = 10 ... 101 of a forward-transformed frame, 0 elsewhere.
+// power[k] = |X_k|^2 for k = 10 ... 83 of a forward-transformed frame (every
+// bin the analysis step reads), 0 elsewhere.
 void AnalysisFrame_PowerSpectrum(const float* spectrum, float* power);
