@@ -6,6 +6,18 @@ namespace {
 constexpr double kMinimumSpan = 280.0;  // samples at 8 kHz (35 ms)
 constexpr double kCentre = 256.0;
 
+// Adds `shared` samples to each period's sum, from first[j] on. Each sum
+// stays one chain of float additions in sample order, but the periods'
+// chains advance side by side instead of each waiting for the one before.
+template <int Periods>
+void AddSamples(const float* energyHistory, const int* first, int shared, float* sums) {
+    float sum[Periods];
+    for (int j = 0; j < Periods; ++j) sum[j] = sums[j];
+    for (int t = 0; t < shared; ++t)
+        for (int j = 0; j < Periods; ++j) sum[j] = sum[j] + energyHistory[first[j] + t];
+    for (int j = 0; j < Periods; ++j) sums[j] = sum[j];
+}
+
 }  // namespace
 
 int PeriodEnergy_Periods(const float* energyHistory, float meanLag, float* energies) {
@@ -21,8 +33,14 @@ int PeriodEnergy_Periods(const float* energyHistory, float meanLag, float* energ
     int pos = static_cast<int>(start);
     float frac = start - static_cast<float>(pos);
     const int periods = static_cast<int>(count);
-    // Each period weighs period - 1 samples; the partial samples at its ends
-    // join it to its neighbours without gap or overlap.
+    // Each period weighs period - 1 samples: its first sample by 1 - frac,
+    // the whole samples after it, and its last by the next period's frac;
+    // so the partial samples at its ends join it to its neighbours without
+    // gap or overlap.
+    int middle[kMaxPeriods];
+    int last[kMaxPeriods];
+    float last_weight[kMaxPeriods];
+    int shared = whole;  // whole samples that every period has
     for (int j = 0; j < periods; ++j) {
         int end = pos + whole - 1;
         float next_frac = frac + fraction;
@@ -30,11 +48,25 @@ int PeriodEnergy_Periods(const float* energyHistory, float meanLag, float* energ
             next_frac = next_frac - 1.0f;
             ++end;
         }
-        float e = static_cast<float>((1.0 - frac) * energyHistory[pos]);
-        for (int i = pos + 1; i < end; ++i) e = e + energyHistory[i];
-        energies[j] = static_cast<float>(e + static_cast<double>(next_frac) * energyHistory[end]);
+        energies[j] = static_cast<float>((1.0 - frac) * energyHistory[pos]);
+        middle[j] = pos + 1;
+        last[j] = end;
+        last_weight[j] = next_frac;
+        if (end - pos - 1 < shared) shared = end - pos - 1;
         pos = end;
         frac = next_frac;
+    }
+    if (shared < 0) shared = 0;
+    if (periods == 4)
+        AddSamples<4>(energyHistory, middle, shared, energies);
+    else if (periods == 6)
+        AddSamples<6>(energyHistory, middle, shared, energies);
+    else
+        AddSamples<kMaxPeriods>(energyHistory, middle, shared, energies);
+    for (int j = 0; j < periods; ++j) {
+        float e = energies[j];
+        for (int i = middle[j] + shared; i < last[j]; ++i) e = e + energyHistory[i];
+        energies[j] = static_cast<float>(e + static_cast<double>(last_weight[j]) * energyHistory[last[j]]);
     }
     return periods;
 }
