@@ -103,8 +103,9 @@ TEST(SpeechRealFft, ForwardMatchesDirectDft) {
                 re += x[n] * std::cos(2 * kPi * k * n / 256) / 128.0;
                 im += x[n] * std::sin(2 * kPi * k * n / 256) / 128.0;
             }
-            const double got_re = k == 0 ? data[0] : (k == 128 ? data[1] : data[2 * k]);
-            const double got_im = k == 0 || k == 128 ? 0.0 : data[2 * k + 1];
+            // The transform leaves 128 X_k.
+            const double got_re = (k == 0 ? data[0] : (k == 128 ? data[1] : data[2 * k])) / 128.0;
+            const double got_im = (k == 0 || k == 128 ? 0.0 : data[2 * k + 1]) / 128.0;
             worst = std::max(worst, std::hypot(got_re - re, got_im - im));
         }
         // Bins are about 20000 * sqrt(256) / 128 = 2500 in size; float accuracy is a few 1e-4.
@@ -131,16 +132,17 @@ TEST(SpeechAnalysisFrame, TaperRisesAsASineQuarter) {
     for (int i = 0; i < 64; ++i) EXPECT_NEAR(w[i], std::sin(i * kPi / 128), 2e-7) << i;
 }
 
-// |X_k|^2 of every bin in the band, formed in double and rounded once, and 0
-// outside it, on the spectrum of a real frame.
+// |X_k|^2 of every bin in the band, X_k the transform's value scaled by
+// 1/128 in float, the square formed in double and rounded once, and 0
+// outside the band, on the transform of a real frame.
 TEST(SpeechPowerSpectrum, SquaresTheBandAndClearsTheRest) {
     const std::vector<int16_t> pcm = test_signals::SpeechLike(1, 3);
-    std::vector<float> spectrum(256);
-    for (int i = 0; i < 256; ++i) spectrum[i] = static_cast<float>(pcm[static_cast<size_t>(i) * 3] * 0.37);
+    std::vector<float> transform(256);
+    for (int i = 0; i < 256; ++i) transform[i] = static_cast<float>(pcm[static_cast<size_t>(i) * 3] * 47.3);
     float power[128];
-    AnalysisFrame_PowerSpectrum(spectrum.data(), power);
+    AnalysisFrame_PowerSpectrum(transform.data(), power);
     for (int k = 0; k < 128; ++k) {
-        const double re = spectrum[2 * k], im = spectrum[2 * k + 1];
+        const double re = transform[2 * k] * (1.0f / 128.0f), im = transform[2 * k + 1] * (1.0f / 128.0f);
         const float expected = k >= 10 && k <= 83 ? static_cast<float>(re * re + im * im) : 0.0f;
         EXPECT_EQ(power[k], expected) << "bin " << k;
     }

@@ -36,12 +36,13 @@ void AnalysisFrame_Build(SpeechDetectorState* state, float* x) {
 }
 
 // Four bins at a time over the band (from the group that holds its first
-// bin), then the bins outside it cleared.
-void AnalysisFrame_PowerSpectrum(const float* spectrum, float* power) {
+// bin), each part first scaled to X_k by its float product with 1/128, then
+// the bins outside the band cleared.
+void AnalysisFrame_PowerSpectrum(const float* transform, float* power) {
     static_assert((kLastPowerBin + 1) % 4 == 0, "the band ends with a whole group");
     for (int k = kFirstPowerBin / 4 * 4; k <= kLastPowerBin; k += 4) {
-        const Float4 re = LoadEven(spectrum + 2 * k);
-        const Float4 im = LoadOdd(spectrum + 2 * k);
+        const Float4 re = LoadEven(transform + 2 * k) * (1.0f / 128.0f);
+        const Float4 im = LoadOdd(transform + 2 * k) * (1.0f / 128.0f);
         StoreFloat4(power + k, SumOfProducts(re, re, im, im));
     }
     std::fill(power, power + kFirstPowerBin, 0.0f);

@@ -57,8 +57,6 @@ void RealFft256_Forward(float* data, const RealFft256Tables* tables) {
     const float dc = data[0];
     data[0] = dc + data[1];
     data[1] = dc - data[1];
-    // 1/128 is a power of two: the scaling is exact wherever it is applied.
-    for (int i = 0; i < kRealFftSize; ++i) data[i] = data[i] * (1.0f / 128.0f);
 }
 
 void RealFft256_Inverse(float* data, const RealFft256Tables* tables) {
