@@ -9,6 +9,7 @@
 #include "core/categorize.h"
 #include "core/clear_bytes.h"
 #include "core/code_lookup.h"
+#include "core/decoder_noise.h"
 #include "core/layer_decoder.h"
 #include "simd/gain.h"
 
@@ -107,15 +108,30 @@ bool ReadLayerCategories(CoreDecoderState* state, BitReader* reader, int first, 
 }
 
 // The extension band when no extension bits arrived: noise fading from the
-// level of the last base coefficient down to 0.
+// level of the last base coefficient down to 0, one draw per coefficient.
+// The draws run in eight lanes that stand eight draws apart, so the chain of
+// draws is an eighth as long. Each value, draw / 32768 x level x (320 - k),
+// is exact in double before its one rounding (16, 24 and 9 bits); draw x
+// (320 - k) is an integer below 2^24 and the scaling by 2^-15 exact, so one
+// float product by the level rounds the same exact value once.
 void FillHighBandNoise(float* coefficients) {
+    constexpr int kLanes = 8;
+    constexpr float kDrawScale = 1.0f / 32768;
+    static_assert(kHighBandLength % kLanes == 0, "whole groups of lanes");
     const float level = static_cast<float>(std::fabs(static_cast<double>(coefficients[kHighBandStart - 1])) /
                                            kHighBandLength);
-    for (int k = 0; k < kHighBandLength; ++k) {
-        const float noise = static_cast<float>(NextHighBandNoise(&HighBandNoiseState) / 32768.0);
-        coefficients[kHighBandStart + k] =
-            static_cast<float>(static_cast<double>(noise) * level * (kHighBandLength - k));
+    uint16_t lane[kLanes];
+    for (int j = 0; j < kLanes; ++j) lane[j] = AdvanceHighBand(HighBandNoiseState, HighBandSteps(j + 1));
+    float* out = coefficients + kHighBandStart;
+    for (int k = 0; k < kHighBandLength; k += kLanes) {
+        if (k > 0)
+            for (int j = 0; j < kLanes; ++j) lane[j] = AdvanceHighBand(lane[j], HighBandSteps(kLanes));
+        for (int j = 0; j < kLanes; ++j) {
+            const int32_t faded = static_cast<int16_t>(lane[j]) * (kHighBandLength - k - j);
+            out[k + j] = static_cast<float>(faded) * kDrawScale * level;
+        }
     }
+    HighBandNoiseState = lane[kLanes - 1];
 }
 
 // Consistency of the decoded frame: 1 fill bits not all ones, 2 extension

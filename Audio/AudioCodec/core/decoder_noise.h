@@ -20,8 +20,27 @@ inline uint32_t DrawNoise(NoiseGenerator* generator) {
     return x;
 }
 // The high band's 16-bit linear congruential generator (starts at 17666):
-// advances the state and returns the new state read as a signed 16-bit value.
-int16_t NextHighBandNoise(uint16_t* state);
+// each draw takes the state s to s x multiplier + increment (mod 2^16) and
+// returns the new state read as a signed 16-bit value.
+struct HighBandStep {
+    uint16_t multiplier;
+    uint16_t increment;
+};
+constexpr HighBandStep kHighBandDraw = {31321, 15467};
+
+// `draws` draws as one step: two steps in a row are again a step, so lanes
+// that stand `draws` draws apart advance together.
+constexpr HighBandStep HighBandSteps(int draws) {
+    HighBandStep step = {1, 0};
+    for (int i = 0; i < draws; ++i)
+        step = {static_cast<uint16_t>(uint32_t{step.multiplier} * kHighBandDraw.multiplier),
+                static_cast<uint16_t>(uint32_t{step.increment} * kHighBandDraw.multiplier + kHighBandDraw.increment)};
+    return step;
+}
+
+inline uint16_t AdvanceHighBand(uint16_t state, HighBandStep step) {
+    return static_cast<uint16_t>(uint32_t{state} * step.multiplier + step.increment);
+}
 
 // The process-wide generators, shared by every decoder and channel and never
 // reset, so the noise a frame receives depends on everything decoded before
