@@ -4,6 +4,7 @@
 #include "conceal/conceal.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "frame.h"
 
@@ -17,12 +18,33 @@ constexpr float kLowBandFactor = 0.75f;
 
 bool HasMiddleFrames(int n) { return n >= 3 && n <= 6; }
 
-// Steps the generator of coefficient k (wrap-around multiply by 16807) and
-// tells whether the sign is +.
-bool StepSign(int32_t* seeds, int k) {
-    const uint32_t next = static_cast<uint32_t>(seeds[k & 3]) * 16807u;
-    seeds[k & 3] = static_cast<int32_t>(next);
-    return seeds[k & 3] > 0;
+constexpr int kGenerators = 4;
+static_assert(kFrameSamples % kGenerators == 0, "each group of four steps every generator once");
+
+// Negates one frame's coefficients whose sign comes out negative: coefficient
+// k steps generator k mod 4 (wrap-around multiply by 16807) and keeps its
+// sign when the new seed is positive, in every channel alike. The four
+// generators are four lanes, and a negation is a flip of the sign bit,
+// without a branch: the signs are random.
+void DrawSigns(int32_t* seeds, float* const* frames, int channels) {
+    uint32_t seed[kGenerators];
+    for (int j = 0; j < kGenerators; ++j) seed[j] = static_cast<uint32_t>(seeds[j]);
+    for (int k = 0; k < kFrameSamples; k += kGenerators) {
+        uint32_t flip[kGenerators];
+        for (int j = 0; j < kGenerators; ++j) {
+            seed[j] *= 16807u;
+            flip[j] = static_cast<int32_t>(seed[j]) > 0 ? 0u : 0x80000000u;
+        }
+        for (int ch = 0; ch < channels; ++ch) {
+            for (int j = 0; j < kGenerators; ++j) {
+                uint32_t bits;
+                std::memcpy(&bits, frames[ch] + k + j, sizeof bits);
+                bits ^= flip[j];
+                std::memcpy(frames[ch] + k + j, &bits, sizeof bits);
+            }
+        }
+    }
+    for (int j = 0; j < kGenerators; ++j) seeds[j] = static_cast<int32_t>(seed[j]);
 }
 
 // 0.4 (|O| + |N|): the one magnitude spectrum of all middle frames of a gap of 3 ... 6.
@@ -66,15 +88,12 @@ void ConcealChannels(int32_t* seeds, const float* const* older, const float* con
     if (HasMiddleFrames(n))
         for (int ch = 0; ch < channels; ++ch) MiddleMagnitude(older[ch], newer[ch], middle[ch]);
     for (int i = 0; i < n; ++i) {
-        for (int ch = 0; ch < channels; ++ch)
-            UnsignedFrame(older[ch], newer[ch], middle[ch], n, i, out[ch] + i * kFrameSamples);
-        for (int k = 0; k < kFrameSamples; ++k) {
-            if (StepSign(seeds, k)) continue;
-            for (int ch = 0; ch < channels; ++ch) {
-                float* value = out[ch] + i * kFrameSamples + k;
-                *value = -*value;
-            }
+        float* frames[2];
+        for (int ch = 0; ch < channels; ++ch) {
+            frames[ch] = out[ch] + i * kFrameSamples;
+            UnsignedFrame(older[ch], newer[ch], middle[ch], n, i, frames[ch]);
         }
+        DrawSigns(seeds, frames, channels);
     }
 }
 
