@@ -197,8 +197,8 @@ TEST(StereoTablesKnownAnswers, WindowBinRowsAndBandFloors) {
                              {59, 0, 0.130526f, 0.991445f}, {59, 9, -0.933580f, 0.358368f}};
     for (const auto& e : bins) {
         const int j = static_cast<int>(e[0]), b = static_cast<int>(e[1]);
-        EXPECT_EQ(StereoBinTable[j - 1][b][0], e[2]) << j << " " << b;
-        EXPECT_EQ(StereoBinTable[j - 1][b][1], e[3]) << j << " " << b;
+        EXPECT_EQ(StereoBinTable[j - 1][0][b], e[2]) << j << " " << b;
+        EXPECT_EQ(StereoBinTable[j - 1][1][b], e[3]) << j << " " << b;
     }
 }
 

@@ -35,12 +35,11 @@ def render(root):
         lines.append("    " + ", ".join(row) + ",")
     lines.append("};")
     lines.append("")
-    lines.append("const float StereoBinTable[59][10][2] = {")
+    lines.append("const float StereoBinTable[59][2][10] = {")
     for j in range(1, ROWS + 1):
-        pairs = []
-        for k in BINS:
-            angle = 2.0 * math.pi * k * j / WINDOW_LENGTH
-            pairs.append("{%s, %s}" % (six_places(math.cos(angle)), six_places(math.sin(angle))))
-        lines.append("    {" + ", ".join(pairs) + "},  // j = %d" % j)
+        angles = [2.0 * math.pi * k * j / WINDOW_LENGTH for k in BINS]
+        cosines = ", ".join(six_places(math.cos(angle)) for angle in angles)
+        sines = ", ".join(six_places(math.sin(angle)) for angle in angles)
+        lines.append("    {{%s},\n     {%s}},  // j = %d" % (cosines, sines, j))
     lines.append("};")
     return "\n".join(lines) + "\n"

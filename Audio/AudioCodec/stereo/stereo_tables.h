@@ -8,5 +8,6 @@ constexpr int kStereoRows = 59;
 
 // Symmetric Blackman window over the first half of a frame (zero at both ends).
 extern const float BlackmanWindow480[480];
-// Row j - 1 (j = 1 ... 59), pair b: cos and sin of 2 pi k j / 480 for bin k = 10 + 2b.
-extern const float StereoBinTable[kStereoRows][kStereoBands][2];
+// Row j - 1 (j = 1 ... 59): [0][b] cos and [1][b] sin of 2 pi k j / 480 for bin
+// k = 10 + 2b, so that a row's twenty values load four at a time.
+extern const float StereoBinTable[kStereoRows][2][kStereoBands];
