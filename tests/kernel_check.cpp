@@ -92,7 +92,7 @@ const std::map<std::string, std::string> kExactness = {
     {"MdctSynthesis", "86ff4aaddb05aa5eb361fdd35139b10833691b3617eb1179c50971b48d4ab816"},
     {"RealFftSplitStep", "31a00821f31971477ceac9bb605bd6df299bd511ba90519c63f3a28e85c07edf"},
     {"RegionMeanSquares", "77e6a4a9ff57a2973f0876ab624954ea92bda63490016c75b9cc51dae9861e6d"},
-    {"StereoChannelBandPowers", "48e590bf2e5605b2e9a0acb330c94809525daf04f563fc1b2ca209da2ad59ae3"},
+    {"StereoFrameBandPowers", "c9f7a625d359e79902fdc04076d0279b037a6dd1e8ee53e58d5258adfaf16d3b"},
 };
 
 // Portable 64-bit generator, so that every target draws the same inputs.

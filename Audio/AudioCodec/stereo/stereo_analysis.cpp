@@ -37,8 +37,7 @@ void InitStereoAnalysis(StereoAnalysisState* state) {
 
 void StereoBandPowers(const int16_t* channel0, const int16_t* channel1, float* powers0, float* powers1,
                       StereoAnalysisState* state) {
-    DREMKO_KERNEL(StereoChannelBandPowers, channel0, state->work, powers0);
-    DREMKO_KERNEL(StereoChannelBandPowers, channel1, state->work, powers1);
+    DREMKO_KERNEL(StereoFrameBandPowers, channel0, channel1, state->work, powers0, powers1);
 }
 
 int32_t StereoDominance(const int16_t* channel0, const int16_t* channel1, StereoAnalysisState* state) {

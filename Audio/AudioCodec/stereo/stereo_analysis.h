@@ -11,7 +11,7 @@ struct StereoAnalysisState {
     float band_level[2][10];
     float band_floor[2][10];
     int32_t dominant;
-    float work[2 * kStereoAnalysedSamples];  // the windowed samples and their folds
+    float work[4 * kStereoAnalysedSamples];  // each channel's windowed samples and folds
 };
 
 void InitStereoAnalysis(StereoAnalysisState* state);
