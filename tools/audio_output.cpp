@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "audio.h"
 #include "fail.h"
 
 namespace {
@@ -24,7 +25,7 @@ std::string LowerExtension(const std::string& path) {
 int Width(SampleFormat f) { return f == SampleFormat::kS16 ? 2 : f == SampleFormat::kS24 ? 3 : 4; }
 
 int32_t Rounded(float x, double scale) {
-    return static_cast<int32_t>(std::clamp(std::round(static_cast<double>(x) * scale), -scale, scale - 1.0));
+    return static_cast<int32_t>(std::clamp(ScaledRound(x, scale), -scale, scale - 1.0));
 }
 
 void PutLittleEndian(std::vector<uint8_t>* out, uint64_t value, int bytes) {

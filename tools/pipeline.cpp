@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 
+#include "audio.h"
 #include "audio_output.h"
 #include "capture_file.h"
 #include "codec.h"
@@ -124,7 +125,7 @@ bool Fill(FrameSource* s, std::string* error) {
 }
 
 int16_t ToSample(float x, FrameSource* s) {
-    const double v = std::round(static_cast<double>(x) * 32768.0);
+    const double v = ScaledRound(x, 32768.0);
     if (v >= -32768.0 && v <= 32767.0) return static_cast<int16_t>(v);
     ++s->clipped;
     s->peak = std::max(s->peak, std::fabs(static_cast<double>(x)));
