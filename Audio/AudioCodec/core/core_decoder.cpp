@@ -118,6 +118,7 @@ void FillHighBandNoise(float* coefficients) {
     constexpr int kLanes = 8;
     constexpr float kDrawScale = 1.0f / 32768;
     static_assert(kHighBandLength % kLanes == 0, "whole groups of lanes");
+    constexpr HighBandStep kLaneStep = HighBandSteps(kLanes);
     const float level = static_cast<float>(std::fabs(static_cast<double>(coefficients[kHighBandStart - 1])) /
                                            kHighBandLength);
     uint16_t lane[kLanes];
@@ -125,7 +126,7 @@ void FillHighBandNoise(float* coefficients) {
     float* out = coefficients + kHighBandStart;
     for (int k = 0; k < kHighBandLength; k += kLanes) {
         if (k > 0)
-            for (int j = 0; j < kLanes; ++j) lane[j] = AdvanceHighBand(lane[j], HighBandSteps(kLanes));
+            for (int j = 0; j < kLanes; ++j) lane[j] = AdvanceHighBand(lane[j], kLaneStep);
         for (int j = 0; j < kLanes; ++j) {
             const int32_t faded = static_cast<int16_t>(lane[j]) * (kHighBandLength - k - j);
             out[k + j] = static_cast<float>(faded) * kDrawScale * level;

@@ -139,10 +139,11 @@ int32_t Dremko_DecodeFrame(void* context, const uint8_t* packet, int16_t* out, i
         return 0;
     }
 
-    // With no gap to rebuild, the stored packet's frame is the call's only one: it is decoded straight into `last_good`
-    // (the older neighbour of whatever gap comes next) and played from there,
-    // without a trip through the ring. Otherwise it goes into a scratch frame,
-    // copied into the ring after the rebuilt ones and into `last_good`.
+    // With no gap to rebuild, the stored packet's frame is the call's only
+    // one: it is decoded straight into `last_good` (the older neighbour of
+    // whatever gap comes next) and played from there, without a trip through
+    // the ring. Otherwise it goes into a scratch frame, copied into the ring
+    // after the rebuilt ones and into `last_good`.
     const bool direct = ctx->pending_loss < 1 && ctx->ring_count == 0;
     float scratch[2][kFrameSamples];
     float* channel0 = direct ? ctx->last_good[0] : scratch[0];
