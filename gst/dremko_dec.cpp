@@ -15,7 +15,6 @@
 namespace {
 
 constexpr int kFrameSamples = DREMKO_FRAME_SAMPLES;
-constexpr GstClockTime kFrameDuration = 20 * GST_MSECOND;
 constexpr int kMaxDeliveredFrames = DREMKO_MAX_DECODED_FRAMES;
 // Gaps up to this many packets are bridged (the library inserts at most 20
 // frames, silence fills the rest); longer ones start the stream afresh.

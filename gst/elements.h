@@ -7,6 +7,9 @@
 
 #define DREMKO_ENCODED_CAPS "audio/x-dremko, rate = (int) 48000, channels = (int) [ 1, 2 ]"
 
+// One packet's audio: a 20 ms frame.
+constexpr GstClockTime kFrameDuration = GST_SECOND * rtp::kTimestampStep / rtp::kClockRate;
+
 GType gst_dremko_enc_get_type(void);
 GType gst_dremko_dec_get_type(void);
 GType gst_rtp_dremko_pay_get_type(void);

@@ -14,6 +14,9 @@ namespace {
 
 // Warnings for the first drops of each kind, then one per this many.
 constexpr gint64 kWarnEvery = 100;
+// How far a packet's timestamp may move toward the incoming one, away from
+// where the packets before it put it (see SteadyTime).
+constexpr GstClockTime kMaxPull = 5 * GST_MSECOND;
 
 }  // namespace
 
@@ -21,6 +24,7 @@ struct GstRtpDremkoDepay {
     GstRTPBaseDepayload parent;
     GstPadChainFunction base_chain;
     rtp::Receiver* receiver;
+    GstClockTime last_pts;  // the timestamp given to the last packet passed on
 };
 struct GstRtpDremkoDepayClass {
     GstRTPBaseDepayloadClass parent;
@@ -95,7 +99,21 @@ static gboolean gst_rtp_dremko_depay_set_caps(GstRTPBaseDepayload* depayload, Gs
     return set;
 }
 
-// Checks each packet with the project's own RTP reading before the base class sees it.
+// The decoder counts the packets lost before each one from the gap in
+// timestamps, 20 ms a packet. A jitter buffer stamps packets near their
+// arrival, which on a busy host strays by more than half a packet and would
+// show as losses that never happened. So a packet is stamped where its
+// predecessor's timestamp and the sequence numbers put it, pulled toward the
+// incoming timestamp by at most kMaxPull: the gaps always round to the
+// packets' own count, and the timestamps still follow the receiver's clock.
+static GstClockTime SteadyTime(GstRtpDremkoDepay* self, GstClockTime incoming, const rtp::Reception& r) {
+    if (r.starts_run || !GST_CLOCK_TIME_IS_VALID(self->last_pts)) return incoming;
+    const GstClockTime steady = self->last_pts + (r.lost_before + 1) * kFrameDuration;
+    return CLAMP(incoming, steady - kMaxPull, steady + kMaxPull);
+}
+
+// Checks each packet with the project's own RTP reading before the base
+// class sees it, and stamps the ones passed on (SteadyTime).
 static GstFlowReturn gst_rtp_dremko_depay_chain(GstPad* pad, GstObject* parent, GstBuffer* buffer) {
     GstRtpDremkoDepay* self = reinterpret_cast<GstRtpDremkoDepay*>(parent);
     GstMapInfo map;
@@ -114,6 +132,10 @@ static GstFlowReturn gst_rtp_dremko_depay_chain(GstPad* pad, GstObject* parent, 
         gst_buffer_unref(buffer);
         return GST_FLOW_OK;
     }
+    if (GST_BUFFER_PTS_IS_VALID(buffer)) {
+        buffer = gst_buffer_make_writable(buffer);
+        GST_BUFFER_PTS(buffer) = self->last_pts = SteadyTime(self, GST_BUFFER_PTS(buffer), r);
+    }
     return self->base_chain(pad, parent, buffer);
 }
 
@@ -128,6 +150,7 @@ static GstStateChangeReturn gst_rtp_dremko_depay_change_state(GstElement* elemen
         const size_t payload_bytes = self->receiver->payload_bytes;
         *self->receiver = rtp::Receiver{};
         self->receiver->payload_bytes = payload_bytes;
+        self->last_pts = GST_CLOCK_TIME_NONE;
         GST_OBJECT_UNLOCK(self);
     }
     return GST_ELEMENT_CLASS(gst_rtp_dremko_depay_parent_class)->change_state(element, transition);
@@ -178,6 +201,7 @@ static void gst_rtp_dremko_depay_class_init(GstRtpDremkoDepayClass* klass) {
 
 static void gst_rtp_dremko_depay_init(GstRtpDremkoDepay* self) {
     self->receiver = new rtp::Receiver();
+    self->last_pts = GST_CLOCK_TIME_NONE;
     GstPad* sink = GST_RTP_BASE_DEPAYLOAD_SINKPAD(self);
     self->base_chain = GST_PAD_CHAINFUNC(sink);
     gst_pad_set_chain_function(sink, gst_rtp_dremko_depay_chain);

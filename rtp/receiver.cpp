@@ -20,7 +20,10 @@ Reception Receive(Receiver* receiver, const uint8_t* data, size_t size) {
     const ArrivalResult arrival = TrackArrival(&receiver->sequence, r.packet.sequence);
     switch (arrival.kind) {
         case Arrival::kFirst:
-        case Arrival::kNext: r.lost_before = arrival.lost; break;
+        case Arrival::kNext:
+            r.lost_before = arrival.lost;
+            r.starts_run = arrival.kind == Arrival::kFirst;
+            break;
         case Arrival::kDuplicate:
             r.verdict = Verdict::kDuplicate;
             r.dropped = receiver->sequence.duplicates;

@@ -26,6 +26,7 @@ struct Reception {
     ParseError error = ParseError::kNone;  // why a packet is malformed
     Packet packet;                         // its payload points into the bytes received
     int64_t lost_before = 0;               // packets missing just before it (kPass)
+    bool starts_run = false;               // the first packet, or the first after a restart (kPass)
     int64_t dropped = 0;                   // drops of this verdict so far
 };
 

@@ -292,4 +292,58 @@ TEST(RtpTest, MalformedPacketsAreDroppedAndCounted) {
     gst_harness_teardown(h);
 }
 
+// Packets stamped near their arrival, as a jitter buffer does, with jitter
+// of more than half a packet, a stall and its burst, and a clock running
+// 1.5 % fast: the depayloader's timestamps round to the sequence numbers'
+// gaps, so the decoder plays exactly the library's decode with the real
+// losses, and they end on the incoming clock.
+TEST(RtpTest, ArrivalJitterNeverShowsAsLoss) {
+    const rtp::PayloadConfig config{1, 64000, 3};
+    const int frames = 80;
+    const std::vector<EncodedFrame> packets = EncodeDirect(TwoTones(1, frames), config, 2);
+    const std::set<int> lost = {5, 17, 18, 50};
+    auto arrival = [](int k) {
+        const int at = k >= 30 && k < 40 ? 40 : k;  // a stall, then a burst
+        GstClockTime t = at * (kFrame + 300 * GST_USECOND) + k * GST_USECOND;
+        if (k % 7 == 3) t += 14 * GST_MSECOND;
+        if (k % 11 == 5) t -= 12 * GST_MSECOND;
+        return t;
+    };
+    GstHarness* depay = gst_harness_new("rtpdremkodepay");
+    gst_harness_set_src_caps_str(depay, "application/x-rtp, media=audio, clock-rate=48000, encoding-name=DREMKO, "
+                                        "payload=101, bitrate=(string)64000, copy-mask=(string)3, stereo=(string)0");
+    std::vector<Received> received;
+    int run = 0;
+    for (int k = 0; k < frames; ++k) {
+        if (lost.count(k)) {
+            ++run;
+            continue;
+        }
+        std::vector<uint8_t> bytes = RtpBytes(static_cast<uint16_t>(k), packets[k].packet.size());
+        std::copy(packets[k].packet.begin(), packets[k].packet.end(), bytes.begin() + 12);
+        gst_harness_push(depay, BufferOf(bytes.data(), bytes.size(), arrival(k)));
+        received.push_back({&packets[k].packet, run});
+        run = 0;
+    }
+    std::vector<GstBuffer*> stamped = PullAll(depay);
+    ASSERT_EQ(stamped.size(), received.size());
+    EXPECT_EQ(GST_BUFFER_PTS(stamped.back()), arrival(frames - 1)) << "back on the incoming clock";
+
+    GstHarness* dec = gst_harness_new("dremkodec");
+    gst_harness_set_src_caps(dec, EncodedCaps(config));
+    for (GstBuffer* b : stamped) gst_harness_push(dec, b);
+    gst_harness_push_event(dec, gst_event_new_eos());
+    std::vector<GstBuffer*> out = PullAll(dec);
+    EXPECT_TRUE(Samples(out) == DecodeDirect(received, config));
+    GstStructure* stats = nullptr;
+    g_object_get(dec->element, "stats", &stats, nullptr);
+    guint64 lost_count = 0;
+    gst_structure_get_uint64(stats, "lost", &lost_count);
+    EXPECT_EQ(lost_count, lost.size());
+    gst_structure_free(stats);
+    Release(&out);
+    gst_harness_teardown(dec);
+    gst_harness_teardown(depay);
+}
+
 }  // namespace
